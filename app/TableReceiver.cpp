@@ -1,0 +1,3 @@
+#include "app/TableReceiver.h"
+
+void pollTable() {}
