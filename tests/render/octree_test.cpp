@@ -1,6 +1,7 @@
 // The min/max octree without a window: shape, value ranges, classification rules,
 // clipping, change flags and block output.
 #include "render/CPUOctTreeNode.h"
+#include "tests/render/octree_volume.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,8 @@
 
 namespace {
 
+using namespace octree_test;
 using Levels = std::array<unsigned char, 3>;
-using Box = std::array<float, 24>;
-
-template <typename T>
-struct Volume {
-    int dims[3];
-    std::vector<T> voxels;
-
-    Volume(int x, int y, int z, T fill = 0) : dims{x, y, z}, voxels(size_t(x) * y * z, fill) {}
-    T& at(int x, int y, int z) { return voxels[x + size_t(dims[0]) * (y + size_t(dims[1]) * z)]; }
-};
 
 template <typename T>
 std::unique_ptr<CPUOctTreeNodeT<T>> buildTree(const Volume<T>& v, Levels maxLevel,
@@ -36,48 +28,6 @@ std::unique_ptr<CPUOctTreeNodeT<T>> buildTree(const Volume<T>& v, Levels maxLeve
     const unsigned char level[3] = {0, 0, 0};
     return std::make_unique<CPUOctTreeNodeT<T>>(v.voxels.data(), v.dims, unitMin, unitMax,
                                                 scale.data(), level, maxLevel.data());
-}
-
-void forEachNode(CPUOctTreeNode& node, const std::function<void(CPUOctTreeNode&, int depth)>& f,
-                 int depth = 0)
-{
-    f(node, depth);
-    for (auto& child : node.children)
-        if (child)
-            forEachNode(*child, f, depth + 1);
-}
-
-std::vector<CPUOctTreeNode*> leaves(CPUOctTreeNode& root)
-{
-    std::vector<CPUOctTreeNode*> out;
-    forEachNode(root, [&](CPUOctTreeNode& n, int) {
-        if (n.type == CPUOctTreeNode::Leaf)
-            out.push_back(&n);
-    });
-    return out;
-}
-
-// The leaf whose box contains the object-space point p.
-CPUOctTreeNode* leafAt(CPUOctTreeNode& root, double x, double y, double z)
-{
-    const double p[3] = {x, y, z};
-    for (CPUOctTreeNode* leaf : leaves(root)) {
-        bool inside = true;
-        for (int a = 0; a < 3; ++a)
-            inside = inside && p[a] >= leaf->box.min[a] && p[a] < leaf->box.max[a];
-        if (inside)
-            return leaf;
-    }
-    return nullptr;
-}
-
-Box cornersOf(const double* lo, const double* hi)
-{
-    // The box layout written out by hand, corner by corner.
-    const float x0 = float(lo[0]), y0 = float(lo[1]), z0 = float(lo[2]);
-    const float x1 = float(hi[0]), y1 = float(hi[1]), z1 = float(hi[2]);
-    return {x0, y1, z1, x1, y1, z1, x1, y0, z1, x0, y0, z1,
-            x0, y1, z0, x1, y1, z0, x1, y0, z0, x0, y0, z0};
 }
 
 std::vector<Box> emit(CPUOctTreeNode& root, int mode, int capacity)
@@ -272,10 +222,7 @@ TEST(Octree, TouchingClipBoxDoesNotClip)
 {
     // Two blocks of 8 voxels along x; only the right one reaches 200.
     Volume<unsigned char> v(16, 8, 4, 100);
-    for (int z = 0; z < 4; ++z)
-        for (int y = 0; y < 8; ++y)
-            for (int x = 10; x < 16; ++x)
-                v.at(x, y, z) = 200;
+    v.fillX(10, 16, 200);
     auto tree = buildTree(v, {1, 0, 0}, {1.0, 0.5, 0.25});
     CPUOctTreeNode& left = *tree->children[0];
     CPUOctTreeNode& right = *tree->children[1];
