@@ -3,7 +3,7 @@
 #include "tools/session/XvfbServer.h"
 
 #include <GL/glew.h>
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -37,5 +37,8 @@ int main(int argc, char** argv)
     }
     int result = RUN_ALL_TESTS();
     glutDestroyWindow(window);
+    // Close the display while the private Xvfb still runs: once it is gone, any later
+    // X call (freeglut's own clean-up at exit) makes Xlib end the process with status 1.
+    glutExit();
     return result;
 }
