@@ -1,6 +1,7 @@
 // The histogram and gradient passes, written once as templates over the voxel type, and
-// the progress line both of them print. The progress test is a single integer compare
-// per voxel: the next voxel that passes a mark is found ahead of time by bisection.
+// the progress line both of them print. Per voxel the histogram costs a table look-up and
+// the progress line an integer compare: the bins of all values and the next voxel that
+// passes a mark are worked out ahead with the same floating-point rules.
 #include "volume/Diagram.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <iostream>
+#include <limits>
 
 namespace ClassificationDiagram {
 
@@ -59,6 +61,15 @@ private:
     std::uint64_t next_;
 };
 
+constexpr std::uint32_t kNoBin = std::numeric_limits<std::uint32_t>::max();
+
+// trunc(value / maxValue * (binCount - 1)) in double precision; kNoBin outside the bins.
+std::uint32_t binIndex(const Diagram& d, unsigned value)
+{
+    double bin = std::trunc(double(value) / double(d.maxValue) * double(d.binCount - 1));
+    return bin >= 0.0 && bin < double(d.bins.size()) ? std::uint32_t(bin) : kNoBin;
+}
+
 std::uint64_t voxelCount(const std::vector<int>& dims)
 {
     std::uint64_t n = 1;
@@ -72,11 +83,17 @@ void histogramPass(Diagram& d, const T* voxels, float* normalisedOut, float maxV
 {
     d.bins.assign(std::size_t(std::max(d.binCount, 0)), 0u);
     d.maxValue = maxValue;
+    // addSample's bin for every value the type can hold, worked out once: the same
+    // divisions, but not once per voxel.
+    std::vector<std::uint32_t> binOf(std::size_t(std::numeric_limits<T>::max()) + 1);
+    for (std::size_t value = 0; value < binOf.size(); ++value)
+        binOf[value] = binIndex(d, unsigned(value));
     const std::uint64_t n = voxelCount(d.dims);
     ProgressLine progress(n);
     for (std::uint64_t i = 0; i < n; ++i) {
         progress.step(i);
-        d.addSample(voxels[i]);
+        if (std::uint32_t bin = binOf[voxels[i]]; bin != kNoBin)
+            ++d.bins[bin];
         if (normalisedOut)
             normalisedOut[i] = float(voxels[i]) / maxValue;
     }
@@ -137,9 +154,8 @@ void computeWith(Diagram& d, Pass pass, const T* voxels, std::vector<int>& dims,
 
 void Diagram::addSample(unsigned value)
 {
-    double bin = std::trunc(double(value) / double(maxValue) * double(binCount - 1));
-    if (bin >= 0.0 && bin < double(bins.size()))
-        ++bins[std::size_t(bin)];
+    if (std::uint32_t bin = binIndex(*this, value); bin != kNoBin)
+        ++bins[bin];
 }
 
 void Diagram::updateMaxCount()
