@@ -94,12 +94,13 @@ void readValues(std::istream& in, T* out, int count)
 bool byteCountFits(const HeaderValues& h, std::uint64_t& byteCount)
 {
     constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
-    std::uint64_t voxelCount = 1;
+    byteCount = 0;
     for (int extent : h.extents)
         if (extent == 0)
-            voxelCount = 0;
-    for (int i = 0; i < kMaxDims && voxelCount > 0; ++i) {
-        voxelCount *= std::uint64_t(h.extents[i]);  // both factors below 2^32: no wrap
+            return true;  // an empty volume, however large the other extents
+    std::uint64_t voxelCount = 1;
+    for (int extent : h.extents) {
+        voxelCount *= std::uint64_t(extent);  // both factors below 2^32: no wrap
         if (voxelCount > kLimit)
             return false;
     }
