@@ -169,18 +169,6 @@ TEST(Octree, LeafRangeTakesOneVoxelMarginAndTheLastLayer)
     auto wideTree = buildTree(wide, {0, 0, 0});
     EXPECT_EQ(wideTree->box.valueMin, float(1000 / 65535.0));
     EXPECT_EQ(wideTree->box.valueMax, 1.0f);
-
-    // No voxels at all: [1, 0] meets no threshold and no range inside (0, 1).
-    Volume<unsigned char> none(0, 4, 4);
-    const unsigned char dummy = 0;
-    const double unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1}, scale[3] = {1, 1, 1};
-    const unsigned char level[3] = {0, 0, 0}, maxLevel[3] = {0, 0, 0};
-    CPUOctTreeNodeT<unsigned char> empty(&dummy, none.dims, unitMin, unitMax, scale, level, maxLevel);
-    EXPECT_EQ(empty.box.valueMin, 1.0f);
-    EXPECT_EQ(empty.box.valueMax, 0.0f);
-    empty.classifyRange(0.01f, 0.99f);
-    empty.classifyThreshold(0.5f);
-    EXPECT_FALSE(empty.rangeVisible || empty.thresholdVisible);
 }
 
 TEST(Octree, RangeAndThresholdRulesHoldAtTheirEdges)
