@@ -14,6 +14,8 @@ constexpr float kDefaultEditorSize = 256.0f;
 constexpr HSLColour kDefaultHSL = {0.0f, 1.0f, 0.5f};  // pure red until the first edit
 constexpr float kOutlineGrey[4] = {0.7f, 0.7f, 0.7f, 1.0f};
 constexpr float kDotSize = 8.0f;
+constexpr int kLeftButton = 0, kRightButton = 2;  // GLUT mouse buttons
+constexpr int kButtonDown = 0, kButtonUp = 1;     // GLUT button states
 
 float clampUnit(float v)
 {
@@ -169,11 +171,11 @@ void TransferFunctionGeometry::hitTest(ShapePoint position)
 
 void TransferFunctionGeometry::press(int state, int button, float px, float py)
 {
-    if (state == 1) {
+    if (state == kButtonUp) {
         hitState = kHitNothing;
         return;
     }
-    if (state != 0)
+    if (state != kButtonDown)
         return;
     ShapePoint position{px / editorWidth, py / editorHeight};
     lastX = position.x;
@@ -182,9 +184,9 @@ void TransferFunctionGeometry::press(int state, int button, float px, float py)
     if (position.x < lo || position.x > hi || position.y < lo || position.y > hi)
         return;
     // The mode is known before the hit test, whose colour overrides depend on it.
-    if (button == 0)
+    if (button == kLeftButton)
         editMode = kEditGeometry;
-    else if (button == 2)
+    else if (button == kRightButton)
         editMode = kEditColour;
     hitTest(position);
 }

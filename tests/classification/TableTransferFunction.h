@@ -9,8 +9,10 @@
 
 class TableTransferFunction : public Classification::TransferFunction {
 public:
-    static constexpr int kSize = 256;
-    std::vector<unsigned short> table = std::vector<unsigned short>(kSize * 4, 0);
+    explicit TableTransferFunction(int size = 256) : size(size), table(size_t(size) * 4, 0) {}
+
+    int size;
+    std::vector<unsigned short> table;
     int updates = 0;
 
     void draw() override {}
@@ -19,7 +21,8 @@ public:
     void update() override
     {
         ++updates;
-        Classification::rasteriseLookupTable(shapes, rangeMin, rangeMax, kSize, table.data());
+        Classification::rasteriseLookupTable(shapes, rangeMin, rangeMax, size, table.data());
     }
     unsigned short alphaAt(int entry) const { return table[entry * 4 + 3]; }
+    unsigned short channel(int entry, int ch) const { return table[entry * 4 + ch]; }
 };
