@@ -1,6 +1,7 @@
 // MetaImage header parsing and the single-block voxel read. A header that would overrun
-// the four-entry working arrays or ask for a volume beyond 32-bit counts is refused, and
-// the record is then handed back exactly as the caller gave it.
+// the four-entry working arrays, ask for a volume beyond 32-bit counts or end with a
+// type its data was not read with is refused, and the record is then handed back
+// exactly as the caller gave it.
 #include "volume/MetaImageLoader.h"
 
 #include <GL/gl.h>
@@ -43,6 +44,7 @@ struct HeaderValues {
     int headerSize = 0;                    // only warned about; data is read from byte 0
     std::string byteOrder;                 // read, not used: voxels stay in machine order
     unsigned bytesPerVoxel = 0;            // 0 until a supported "ElementType" was met
+    const char* typeName = "";             // header name of that type
 };
 
 enum class Step { Continue, Stop, Refuse };
@@ -169,7 +171,14 @@ public:
                 return;
             }
             if (step == Step::Stop)
-                return;
+                break;
+        }
+        // A later "ElementType" still sets the type, but the array must hold what the
+        // record describes, or the stretch and the upload run past its end.
+        if (allocated_ && h_.bytesPerVoxel != deliveredBytesPerVoxel_) {
+            std::cout << kLoaderTag << "Data refused: it was read as " << deliveredBytesPerVoxel_
+                      << "-byte voxels, but \"ElementType\" is now " << h_.typeName << std::endl;
+            refuse();
         }
     }
 
@@ -227,6 +236,7 @@ private:
             if (value == type.name) {
                 record_.voxelType = type.glType;
                 h_.bytesPerVoxel = type.bytesPerVoxel;
+                h_.typeName = type.name;
                 return Step::Continue;
             }
         }
@@ -242,6 +252,7 @@ private:
         // A second data file in the same header replaces the first, which nobody else has seen.
         delete[] allocated_;
         allocated_ = voxels;
+        deliveredBytesPerVoxel_ = h_.bytesPerVoxel;
         for (int i = 0; i < kMaxDims; ++i)
             record_.extent[i] = h_.extents[i];
         for (int i = 0; i < 3; ++i)
@@ -262,6 +273,7 @@ private:
     const std::string directory_;
     HeaderValues h_;
     unsigned char* allocated_ = nullptr;  // the array this call delivered, if any
+    unsigned deliveredBytesPerVoxel_ = 0; // the voxel size it was read with
 };
 
 } // namespace
