@@ -1,6 +1,6 @@
 // MetaImage header parsing and the single-block voxel read. A header that would overrun
-// the four-entry working arrays, ask for a volume beyond 32-bit counts or end with a
-// type its data was not read with is refused, and the record is then handed back
+// the four-entry working arrays, ask for an empty volume or one beyond 32-bit counts, or
+// end with a type its data was not read with is refused, and the record is then handed back
 // exactly as the caller gave it.
 #include "volume/MetaImageLoader.h"
 
@@ -97,9 +97,6 @@ bool byteCountFits(const HeaderValues& h, std::uint64_t& byteCount)
 {
     constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
     byteCount = 0;
-    for (int extent : h.extents)
-        if (extent == 0)
-            return true;  // an empty volume, however large the other extents
     std::uint64_t voxelCount = 1;
     for (int extent : h.extents) {
         voxelCount *= std::uint64_t(extent);  // both factors below 2^32: no wrap
@@ -200,6 +197,12 @@ private:
                 if (h_.extents[i] < 0) {
                     std::cout << kLoaderTag << "Header refused: negative DimSize " << h_.extents[i]
                               << std::endl;
+                    return Step::Refuse;
+                }
+                // The game counts voxels over three extents and the array over four: an
+                // empty axis would leave an array smaller than the count.
+                if (h_.extents[i] == 0) {
+                    std::cout << kLoaderTag << "Header refused: DimSize 0 leaves the volume empty" << std::endl;
                     return Step::Refuse;
                 }
             }

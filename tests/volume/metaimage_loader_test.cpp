@@ -386,6 +386,29 @@ TEST_F(MetaImageLoader, HeadersThatWouldOverrunTheArraysAreRefused)
     }
 }
 
+// Found by fuzzing: a fourth extent of 0 made an empty array while the first three
+// still counted eight voxels, and the stretch before the upload read past its end. An
+// empty volume has nothing to show anyway.
+TEST_F(MetaImageLoader, ZeroDimSizeIsRefusedBeforeAnyVoxelIsRead)
+{
+    // None of these data files exists: reaching the open would end the process.
+    struct Case {
+        const char* header;
+        const char* line;
+    } cases[] = {
+        {"NDims = 4\nDimSize = 2 2 2 0\nElementType = MET_UCHAR\nElementDataFile = none.raw\n",
+         "MHD Loader >> Header refused: DimSize 0 leaves the volume empty\n"},
+        {"NDims = 3\nElementType = MET_SHORT\nDimSize = 0 0 0\nElementDataFile = none.raw\n",
+         "MHD Loader >> Header refused: DimSize 0 leaves the volume empty\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        OwnedRecord rec;
+        EXPECT_EQ(load(rec, c.header), dirLine() + c.line);
+        expectCallerValues(rec.r);
+    }
+}
+
 TEST_F(MetaImageLoader, DataBeyond32BitCountsOrWithoutATypeIsRefusedBeforeAnyAllocation)
 {
     // None of these data files exists: reaching the open would end the process.
