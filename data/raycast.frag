@@ -1,0 +1,106 @@
+// Ray-casting program, fragment stage: marches one ray per pixel through the volume,
+// front to back, and writes the layer's colour and opacity.
+//
+// Output: PREMULTIPLIED colour. rgb already carries the opacity (rgb <= a), so layers
+// combine with "over" as  dst = src + (1 - src.a) * dst,  and a pixel no ray reached is
+// (0, 0, 0, 0).
+#version 120
+
+uniform sampler2D ray_start;       // rgb: object-space entry point
+uniform sampler2D ray_dirTex;      // rgb: exit - entry; a: ray length (0 = the ray misses)
+uniform sampler3D volume;          // normalised intensity
+uniform sampler1D transfer_function; // RGBA by intensity, colour not premultiplied
+uniform sampler2D preint_function; // segment colour (premultiplied) and opacity by intensity pair
+uniform sampler2D jitter;          // random values, 32 x 32 texels, repeating
+
+uniform vec3 texScaleFactors;      // object space -> volume texture coordinates
+uniform vec3 dX;                   // one volume texel along x, in texture coordinates
+uniform vec3 dY;                   // ... along y
+uniform vec3 dZ;                   // ... along z
+uniform vec2 tileSize;             // jitter tiles across the target
+uniform float sample_distance;     // step, object-space units
+uniform int max_samples;           // steps per ray at most
+uniform int usePreint;             // classify segments through preint_function
+uniform int useJitter;             // offset each ray's start by up to one step
+uniform int useShading = 1;        // never sent by the game, so shading is on by default
+uniform vec3 lightPos;             // point light, object space
+uniform vec3 eye;                  // camera, object space
+
+const float kOpaque = 0.99;        // early ray termination
+const float kAmbient = 0.35;
+const float kDiffuse = 0.65;
+const float kSpecular = 0.25;
+const float kShininess = 24.0;
+
+float intensityAt(vec3 position)
+{
+    return texture3D(volume, position * texScaleFactors).r;
+}
+
+// Colour (premultiplied) and opacity of the step that ends at intensity `back`.
+vec4 classify(float front, float back)
+{
+    // The pre-integration table holds, for every pair (front, back), what a whole segment
+    // accumulates while the intensity runs linearly from one to the other; its colour is
+    // already weighted by opacity. The table is symmetric, so the pair's order is free.
+    if (usePreint != 0)
+        return texture2D(preint_function, vec2(front, back));
+    vec4 c = texture1D(transfer_function, back);
+    return vec4(c.rgb * c.a, c.a);
+}
+
+// Blinn-Phong with the intensity gradient as normal; two-sided, since the camera may
+// look at a surface from inside the body.
+vec3 shade(vec3 colour, float alpha, vec3 position)
+{
+    vec3 tc = position * texScaleFactors;
+    vec3 texelDifference = vec3(
+        texture3D(volume, tc + dX).r - texture3D(volume, tc - dX).r,
+        texture3D(volume, tc + dY).r - texture3D(volume, tc - dY).r,
+        texture3D(volume, tc + dZ).r - texture3D(volume, tc - dZ).r);
+    // Per object-space unit rather than per texel, so that anisotropic voxels tilt the
+    // normal correctly.
+    vec3 gradient = texelDifference * texScaleFactors / vec3(dX.x, dY.y, dZ.z);
+    float magnitude = length(gradient);
+    if (magnitude < 1e-4)
+        return colour;             // homogeneous region: no surface to light
+    vec3 n = -gradient / magnitude;
+    vec3 l = normalize(lightPos - position);
+    vec3 h = normalize(l + normalize(eye - position));
+    float diffuse = abs(dot(n, l));
+    float specular = pow(abs(dot(n, h)), kShininess);
+    // Kept premultiplied: a highlight never makes a sample brighter than it is opaque.
+    return min(colour * (kAmbient + kDiffuse * diffuse) + alpha * kSpecular * specular, vec3(alpha));
+}
+
+void main()
+{
+    vec2 pixel = gl_TexCoord[0].st;
+    vec4 direction = texture2D(ray_dirTex, pixel);
+    float rayLength = direction.a;
+    vec4 result = vec4(0.0);
+
+    if (rayLength > 0.0) {
+        vec3 start = texture2D(ray_start, pixel).rgb;
+        vec3 dir = normalize(direction.rgb);
+        float offset = 0.0;
+        if (useJitter != 0)
+            offset = texture2D(jitter, pixel * tileSize).r * sample_distance;
+
+        float previous = intensityAt(start + dir * offset);
+        for (int i = 0; i < max_samples; ++i) {
+            float t = offset + float(i) * sample_distance;
+            if (t > rayLength || result.a > kOpaque)
+                break;
+            vec3 position = start + dir * t;
+            float value = intensityAt(position);
+            vec4 c = classify(previous, value);
+            previous = value;
+            if (useShading != 0 && c.a > 0.0)
+                c.rgb = shade(c.rgb, c.a, position);
+            // Front to back: the opacity gathered so far hides that share of this sample.
+            result += (1.0 - result.a) * c;
+        }
+    }
+    gl_FragColor = result;
+}
