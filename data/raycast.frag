@@ -18,13 +18,15 @@ uniform vec3 dX;                   // one volume texel along x, in texture coord
 uniform vec3 dY;                   // ... along y
 uniform vec3 dZ;                   // ... along z
 uniform vec2 tileSize;             // jitter tiles across the target
-uniform float sample_distance;     // step, object-space units
-uniform int max_samples;           // steps per ray at most
-uniform int usePreint;             // classify segments through preint_function
-uniform int useJitter;             // offset each ray's start by up to one step
+// The caster sends the following only when they differ from its own defaults, so each
+// starts at that default here; useShading alone deliberately differs (on).
+uniform float sample_distance = 0.004; // step, object-space units
+uniform int max_samples = 600;     // steps per ray at most
+uniform int usePreint = 0;         // classify segments through preint_function
+uniform int useJitter = 0;         // offset each ray's start by up to one step
 uniform int useShading = 1;        // never sent by the game, so shading is on by default
-uniform vec3 lightPos;             // point light, object space
-uniform vec3 eye;                  // camera, object space
+uniform vec3 lightPos = vec3(0.0); // point light, object space
+uniform vec3 eye = vec3(0.0);      // camera, object space
 
 const float kOpaque = 0.99;        // early ray termination
 const float kAmbient = 0.35;

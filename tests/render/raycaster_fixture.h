@@ -95,7 +95,7 @@ inline std::vector<unsigned char> sphereVolume(const int dims[3], double radius 
                                      (p[2] - centre[2]) * (p[2] - centre[2]));
                 double v = 0;
                 if (r < radius)
-                    v = std::sqrt(1 - r / radius) * (0.55 + 0.45 * (p[0] - centre[0] + radius) / (2 * radius));
+                    v = (1 - r / radius) * (0.55 + 0.45 * (p[0] - centre[0] + radius) / (2 * radius));
                 voxels[n] = static_cast<unsigned char>(std::lround(v * 250));
             }
     return voxels;

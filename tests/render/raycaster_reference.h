@@ -73,30 +73,18 @@ struct Texture1D {
     RGBA sample(double s) const { return row.sample(s, 0.5); }
 };
 
-// out = m x (p, 1) / w for a column-major 4 x 4 matrix.
-inline Vec3 project(const double m[16], const Vec3& p)
-{
-    double v[4];
-    for (int r = 0; r < 4; ++r)
-        v[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
-    return {v[0] / v[3], v[1] / v[3], v[2] / v[3]};
-}
-
 struct Ray {
     bool hit = false;
     Vec3 entry{}, exit{};       // object space
 };
 
-// The viewing ray through window position (x, y) (pixel centres at + 0.5) from the near
-// plane, cut to the box. Inside the box the ray starts on the near plane.
-inline Ray castRay(const double inverseMvp[16], int width, int height, double x, double y,
-                   const Vec3& boxMin, const Vec3& boxMax)
+// The viewing ray from `nearPoint` towards `farPoint` (both object space, on the near and
+// far planes), cut to the box and to the span between the planes. A camera inside the
+// box starts its ray on the near plane.
+inline Ray castRay(const Vec3& nearPoint, const Vec3& farPoint, const Vec3& boxMin, const Vec3& boxMax)
 {
-    double nx = x / width * 2 - 1, ny = y / height * 2 - 1;
-    Vec3 nearPoint = project(inverseMvp, {nx, ny, -1});
-    Vec3 farPoint = project(inverseMvp, {nx, ny, 1});
     Vec3 d{farPoint[0] - nearPoint[0], farPoint[1] - nearPoint[1], farPoint[2] - nearPoint[2]};
-    double t0 = 0, t1 = 1;      // between the near and the far plane
+    double t0 = 0, t1 = 1;
     for (int a = 0; a < 3; ++a) {
         if (d[a] == 0) {
             if (nearPoint[a] < boxMin[a] || nearPoint[a] > boxMax[a])
@@ -124,6 +112,7 @@ struct MarchSettings {
     Vec3 texScaleFactors;
     const Texture1D* transferFunction;
     const Texture2D* preintegration;  // null: classify single samples
+    double startOffset = 0;           // jitter: the first sample's distance from the entry
 };
 
 inline RGBA march(const Ray& ray, const Texture3D& volume, const MarchSettings& s)
@@ -141,9 +130,9 @@ inline RGBA march(const Ray& ray, const Texture3D& volume, const MarchSettings& 
             tc[a] = (ray.entry[a] + d[a] / length * t) * s.texScaleFactors[a];
         return volume.sample(tc);
     };
-    double previous = intensity(0);
+    double previous = intensity(s.startOffset);
     for (int i = 0; i < s.maxSamples; ++i) {
-        double t = double(i) * s.sampleDistance;
+        double t = s.startOffset + double(i) * s.sampleDistance;
         if (t > length || result[3] > 0.99f)
             break;
         double value = intensity(t);
