@@ -40,29 +40,58 @@ float intensityAt(vec3 position)
 }
 
 // Colour (premultiplied) and opacity of the step that ends at intensity `back`.
-vec4 classify(float front, float back)
+vec4 classify(float front, float back, bool preintegrated)
 {
     // The pre-integration table holds, for every pair (front, back), what a whole segment
     // accumulates while the intensity runs linearly from one to the other; its colour is
     // already weighted by opacity. The table is symmetric, so the pair's order is free.
-    if (usePreint != 0)
+    if (preintegrated)
         return texture2D(preint_function, vec2(front, back));
     vec4 c = texture1D(transfer_function, back);
     return vec4(c.rgb * c.a, c.a);
 }
 
+// Composites one ray front to back. `strongest` returns the position of the sample that
+// contributes most to the pixel, where the ray is lit.
+vec4 march(vec3 start, vec3 dir, float rayLength, float offset, bool preintegrated, out vec3 strongest)
+{
+    vec4 result = vec4(0.0);
+    float strongestShare = 0.0;
+    strongest = start;
+    float previous = intensityAt(start + dir * offset);
+    for (int i = 0; i < max_samples; ++i) {
+        float t = offset + float(i) * sample_distance;
+        if (t > rayLength || result.a > kOpaque)
+            break;
+        vec3 position = start + dir * t;
+        float value = intensityAt(position);
+        vec4 c = classify(previous, value, preintegrated);
+        previous = value;
+        // Front to back: the opacity gathered so far hides that share of this sample.
+        float share = (1.0 - result.a) * c.a;
+        if (share > strongestShare) {
+            strongestShare = share;
+            strongest = position;
+        }
+        result += (1.0 - result.a) * c;
+    }
+    return result;
+}
+
 // Blinn-Phong with the intensity gradient as normal; two-sided, since the camera may
-// look at a surface from inside the body.
+// look at a surface from inside the body. Takes and returns premultiplied colour.
 vec3 shade(vec3 colour, float alpha, vec3 position)
 {
+    // Central differences over at least one texel, and over a whole step where steps are
+    // longer: the lit sample may lie up to a step from the surface it stands for.
     vec3 tc = position * texScaleFactors;
-    vec3 texelDifference = vec3(
-        texture3D(volume, tc + dX).r - texture3D(volume, tc - dX).r,
-        texture3D(volume, tc + dY).r - texture3D(volume, tc - dY).r,
-        texture3D(volume, tc + dZ).r - texture3D(volume, tc - dZ).r);
-    // Per object-space unit rather than per texel, so that anisotropic voxels tilt the
-    // normal correctly.
-    vec3 gradient = texelDifference * texScaleFactors / vec3(dX.x, dY.y, dZ.z);
+    vec3 reach = max(vec3(dX.x, dY.y, dZ.z), sample_distance * texScaleFactors);
+    vec3 difference = vec3(
+        texture3D(volume, tc + vec3(reach.x, 0.0, 0.0)).r - texture3D(volume, tc - vec3(reach.x, 0.0, 0.0)).r,
+        texture3D(volume, tc + vec3(0.0, reach.y, 0.0)).r - texture3D(volume, tc - vec3(0.0, reach.y, 0.0)).r,
+        texture3D(volume, tc + vec3(0.0, 0.0, reach.z)).r - texture3D(volume, tc - vec3(0.0, 0.0, reach.z)).r);
+    // Per object-space unit, so that anisotropic voxels tilt the normal correctly.
+    vec3 gradient = difference * texScaleFactors / reach;
     float magnitude = length(gradient);
     if (magnitude < 1e-4)
         return colour;             // homogeneous region: no surface to light
@@ -71,7 +100,7 @@ vec3 shade(vec3 colour, float alpha, vec3 position)
     vec3 h = normalize(l + normalize(eye - position));
     float diffuse = abs(dot(n, l));
     float specular = pow(abs(dot(n, h)), kShininess);
-    // Kept premultiplied: a highlight never makes a sample brighter than it is opaque.
+    // A highlight never makes a pixel brighter than it is opaque.
     return min(colour * (kAmbient + kDiffuse * diffuse) + alpha * kSpecular * specular, vec3(alpha));
 }
 
@@ -89,20 +118,20 @@ void main()
         if (useJitter != 0)
             offset = texture2D(jitter, pixel * tileSize).r * sample_distance;
 
-        float previous = intensityAt(start + dir * offset);
-        for (int i = 0; i < max_samples; ++i) {
-            float t = offset + float(i) * sample_distance;
-            if (t > rayLength || result.a > kOpaque)
-                break;
-            vec3 position = start + dir * t;
-            float value = intensityAt(position);
-            vec4 c = classify(previous, value);
-            previous = value;
-            if (useShading != 0 && c.a > 0.0)
-                c.rgb = shade(c.rgb, c.a, position);
-            // Front to back: the opacity gathered so far hides that share of this sample.
-            result += (1.0 - result.a) * c;
-        }
+        // A software renderer may run both sides of a branch, but it leaves a loop as soon
+        // as no pixel needs it: so one loop per classification rather than a branch in
+        // every step.
+        vec3 strongest;
+        if (usePreint != 0)
+            result = march(start, dir, rayLength, offset, true, strongest);
+        else
+            result = march(start, dir, rayLength, offset, false, strongest);
+
+        // Lit once per ray, where it contributes most: a gradient in every step would
+        // cost six more volume reads per step, and a layer shows one kind of surface, so
+        // one normal per pixel looks close to per-step lighting at a fraction of the cost.
+        if (useShading != 0 && result.a > 0.0)
+            result.rgb = shade(result.rgb, result.a, strongest);
     }
     gl_FragColor = result;
 }
