@@ -340,16 +340,21 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                milliseconds[r.benchmark_name()] = r.GetAdjustedRealTime();
+        // Keyed by the capture's name ("skin", "skin_baseline", ...): the full name also
+        // carries the run options.
+        for (const Run& r : runs) {
+            if (r.run_type != Run::RT_Iteration)
+                continue;
+            const std::string& f = r.run_name.function_name;
+            milliseconds[f.substr(f.find('/') + 1)] = r.GetAdjustedRealTime();
+        }
     }
     void printRatios() const
     {
         std::printf("\nlayer      ms/render  baseline ms  ratio\n");
         for (const char* name : kLayerNames) {
-            auto layer = milliseconds.find(std::string("BM_Layer/") + name + "/real_time");
-            auto base = milliseconds.find(std::string("BM_Layer/") + name + "_baseline/real_time");
+            auto layer = milliseconds.find(name);
+            auto base = milliseconds.find(std::string(name) + "_baseline");
             if (layer != milliseconds.end() && base != milliseconds.end())
                 std::printf("%-10s %9.1f  %11.1f  %5.2f\n", name, layer->second, base->second,
                             layer->second / base->second);
@@ -389,5 +394,6 @@ int main(int argc, char** argv)
     reporter.printRatios();
     benchmark::Shutdown();
     glutDestroyWindow(window);
+    glutExit();  // close the display connection while Xvfb still runs
     return 0;
 }

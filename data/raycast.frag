@@ -86,10 +86,12 @@ vec3 shade(vec3 colour, float alpha, vec3 position)
     // longer: the lit sample may lie up to a step from the surface it stands for.
     vec3 tc = position * texScaleFactors;
     vec3 reach = max(vec3(dX.x, dY.y, dZ.z), sample_distance * texScaleFactors);
-    vec3 difference = vec3(
-        texture3D(volume, tc + vec3(reach.x, 0.0, 0.0)).r - texture3D(volume, tc - vec3(reach.x, 0.0, 0.0)).r,
-        texture3D(volume, tc + vec3(0.0, reach.y, 0.0)).r - texture3D(volume, tc - vec3(0.0, reach.y, 0.0)).r,
-        texture3D(volume, tc + vec3(0.0, 0.0, reach.z)).r - texture3D(volume, tc - vec3(0.0, 0.0, reach.z)).r);
+    vec3 x = vec3(reach.x, 0.0, 0.0);
+    vec3 y = vec3(0.0, reach.y, 0.0);
+    vec3 z = vec3(0.0, 0.0, reach.z);
+    vec3 difference = vec3(texture3D(volume, tc + x).r - texture3D(volume, tc - x).r,
+                           texture3D(volume, tc + y).r - texture3D(volume, tc - y).r,
+                           texture3D(volume, tc + z).r - texture3D(volume, tc - z).r);
     // Per object-space unit, so that anisotropic voxels tilt the normal correctly.
     vec3 gradient = difference * texScaleFactors / reach;
     float magnitude = length(gradient);

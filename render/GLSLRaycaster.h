@@ -92,10 +92,20 @@ public:
     static float eyePosition[3];
 
 private:
+    // Set-up (GLSLRaycaster.cpp).
     void createFramebuffer();
     void createJitterTexture();
     template <typename Voxel>
     void loadVolume(Voxel* data, int w, int h, int d, float sx, float sy, float sz);
     void uploadVolume(const void* data);
+
+    // The frame (GLSLRaycasterFrame.cpp), in the order render() runs them.
+    void updatePreintegration();
+    void updateBlockGeometry();
+    void placeCameraAndLight();
+    void drawRayEnds();
+    void drawRayDirections();
+    void castRays();
     void sendChangedUniforms();
+    void drawDebugBox();
 };
