@@ -19,6 +19,7 @@
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -334,7 +335,8 @@ void BM_Layer(benchmark::State& state, int layer, bool baseline)
     state.SetLabel(scene().volume.source);
 }
 
-// Prints each layer's time as a multiple of its baseline after the usual table.
+// Prints each layer's time as a multiple of its baseline after the usual table; with
+// --benchmark_repetitions the medians are compared.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -343,26 +345,34 @@ public:
         // Keyed by the capture's name ("skin", "skin_baseline", ...): the full name also
         // carries the run options.
         for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration)
-                continue;
             const std::string& f = r.run_name.function_name;
-            milliseconds[f.substr(f.find('/') + 1)] = r.GetAdjustedRealTime();
+            const std::string name = f.substr(f.find('/') + 1);
+            if (r.run_type == Run::RT_Iteration)
+                milliseconds[name].push_back(r.GetAdjustedRealTime());
+            else if (r.aggregate_name == "median")  // when only aggregates are reported
+                milliseconds[name] = {r.GetAdjustedRealTime()};
         }
     }
-    void printRatios() const
+    void printRatios()
     {
         std::printf("\nlayer      ms/render  baseline ms  ratio\n");
         for (const char* name : kLayerNames) {
-            auto layer = milliseconds.find(name);
-            auto base = milliseconds.find(std::string(name) + "_baseline");
-            if (layer != milliseconds.end() && base != milliseconds.end())
-                std::printf("%-10s %9.1f  %11.1f  %5.2f\n", name, layer->second, base->second,
-                            layer->second / base->second);
+            double layer = median(name), base = median(std::string(name) + "_baseline");
+            if (layer > 0 && base > 0)
+                std::printf("%-10s %9.1f  %11.1f  %5.2f\n", name, layer, base, layer / base);
         }
     }
 
 private:
-    std::map<std::string, double> milliseconds;
+    double median(const std::string& name)
+    {
+        std::vector<double>& v = milliseconds[name];
+        if (v.empty())
+            return 0;
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+    std::map<std::string, std::vector<double>> milliseconds;
 };
 
 } // namespace
