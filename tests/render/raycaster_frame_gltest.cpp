@@ -273,7 +273,7 @@ TEST_F(RaycasterFrame, RenderLeavesTheWrittenState)
 
     for (bool depthOn : {false, true}) {
         for (GLSLRaycaster* caster : {withoutSecond.get(), withSecond.get()}) {
-            SCOPED_TRACE(std::string(depthOn ? "depth test on" : "depth test off") +
+            SCOPED_TRACE(std::string(depthOn ? "depth test on, blocks" : "depth test off") +
                          (caster == withSecond.get() ? ", 2D function" : ""));
             gltest::OffscreenTarget other(8, 8);  // a caller's framebuffer, bound
             glViewport(3, 4, 50, 40);
@@ -297,6 +297,7 @@ TEST_F(RaycasterFrame, RenderLeavesTheWrittenState)
             GLint modelviewDepth = gltest::getInteger(GL_MODELVIEW_STACK_DEPTH);
             GLint projectionDepth = gltest::getInteger(GL_PROJECTION_STACK_DEPTH);
             caster->params.lightPos[0] = 1;
+            caster->params.useBlocks = depthOn;  // the block buffers are bound during the passes
 
             caster->render();
 
@@ -315,6 +316,9 @@ TEST_F(RaycasterFrame, RenderLeavesTheWrittenState)
             glGetDoublev(GL_PROJECTION_MATRIX, after);
             EXPECT_EQ(std::vector<double>(after, after + 16), std::vector<double>(projection, projection + 16));
             EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+            EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+            EXPECT_EQ(gltest::getInteger(GL_ARRAY_BUFFER_BINDING), 0);
+            EXPECT_EQ(gltest::getInteger(GL_ELEMENT_ARRAY_BUFFER_BINDING), 0);
             EXPECT_EQ(gltest::getInteger(GL_DEPTH_FUNC), GL_LESS);
             GLfloat clearDepth = 0;
             glGetFloatv(GL_DEPTH_CLEAR_VALUE, &clearDepth);

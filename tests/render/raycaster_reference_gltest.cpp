@@ -2,6 +2,7 @@
 // images against exact ray-box intersections (camera outside and inside the box), and
 // the rendered layer against a CPU ray caster with the same sampling, transfer function
 // and compositing rule, for single samples, pre-integration and jitter.
+#include "render/BoundingGeometry.h"
 #include "tests/render/raycaster_fixture.h"
 #include "tests/render/raycaster_reference.h"
 #include "tests/support/GLTestSupport.h"
@@ -290,4 +291,49 @@ TEST_F(RaycasterReference, ShadingChangesColourButNotOpacityAndStaysPremultiplie
         recoloured += std::fabs(shaded[i] - flat[i]) > 0.02f;
     }
     EXPECT_GT(recoloured, 500);
+}
+
+TEST(RaycasterBlocks, MoreThan8192BlocksAllBoundTheRays)
+{
+    // 128^3 voxels at levels (5, 5, 5): leaves of 4 voxels. A checkerboard of leaves has
+    // bright interiors (each leaf's range scan reaches one voxel into its neighbours, so
+    // the bright voxels keep off the leaf borders): 16384 separate visible blocks, twice
+    // what 16-bit indices can address.
+    const int n = 128;
+    std::vector<unsigned char> voxels(size_t(n) * n * n, 0);
+    for (int z = 0; z < n; ++z)
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                bool inner = x % 4 == 1 || x % 4 == 2;
+                inner = inner && (y % 4 == 1 || y % 4 == 2) && (z % 4 == 1 || z % 4 == 2);
+                if (inner && (x / 4 + y / 4 + z / 4) % 2 == 0)
+                    voxels[(size_t(z) * n + y) * n + x] = 255;
+            }
+    auto tf = raytest::makeTransferFunction({{0.5f, 0}, {0.6f, 1}, {0.9f, 1}, {1, 0}});
+    auto caster = raytest::makeCaster(tf.get(), 64, 64);
+    for (unsigned char& level : caster->params.maxLevel)
+        level = 5;
+    raytest::captureStdout([&] { caster->setVolume(voxels.data(), n, n, n, 1, 1, 1); });
+    caster->params.useBlocks = true;
+
+    // Looking down z from above: the top layer of blocks (z = 31/32 to 1) holds blocks
+    // 15872 and on, so every ray must enter at z >= 30/32 and leave at z <= 2/32. Were
+    // the upper blocks lost, rays would enter below the middle.
+    // Slightly off the axes: a ray exactly through the edge where two blocks of the
+    // checkerboard touch diagonally grazes both.
+    raytest::setCamera(30, 1, 0.5, 5, {0.013, 0.029, 2.5}, {0.013, 0.029, 0}, {0, 1, 0});
+    caster->render();
+    ASSERT_EQ(caster->blockGeometry->blockCount, 16384);
+    const std::vector<float> start = raytest::readTarget(caster->rayStartTexture);
+    const std::vector<float> end = raytest::readTarget(caster->rayEndTexture);
+    int hits = 0, wrong = 0;
+    for (size_t i = 0; i < start.size(); i += 4) {
+        // Central rays only: near the silhouette a slanted ray leaves through a side face.
+        if (start[i + 3] != 1 || std::fabs(start[i] - 0.5f) > 0.25f || std::fabs(start[i + 1] - 0.5f) > 0.25f)
+            continue;
+        ++hits;
+        wrong += start[i + 2] < 30.0f / 32 - 1e-3f || end[i + 2] > 2.0f / 32 + 1e-3f;
+    }
+    EXPECT_GT(hits, 64 * 64 / 8);
+    EXPECT_EQ(wrong, 0);
 }
