@@ -4,6 +4,9 @@
 // Output: PREMULTIPLIED colour. rgb already carries the opacity (rgb <= a), so layers
 // combine with "over" as  dst = src + (1 - src.a) * dst,  and a pixel no ray reached is
 // (0, 0, 0, 0).
+//
+// Not read here: "iso_value" and "transfer_function2D" (the caster skips what a program
+// does not declare).
 #version 120
 
 uniform sampler2D ray_start;       // rgb: object-space entry point
