@@ -2,10 +2,13 @@
 // the volume the build generated; the same window must show little elsewhere.
 #include "tests/tools/PhantomTestData.h"
 #include "tools/phantom/Phantom.h"
+#include "tools/phantom/Tissue.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
+#include <utility>
 #include <string>
 
 using namespace phantom;
@@ -122,4 +125,55 @@ TEST(PhantomLevels, FramedOrgansLieMostlyInsideTheirBoxes)
         ASSERT_GT(all, 1000);
         EXPECT_GE(double(inside) / all, f.minimumInside);
     }
+}
+
+TEST(PhantomLevels, NoMaterialStraddlesAPresetWindowEdge)
+{
+    // A material whose noise reaches across a window's edge would speckle every box
+    // it is in. Each must lie wholly inside or wholly outside each preset's window.
+    const std::pair<const char*, double> materials[] = {
+        {"air", hu::kAir},
+        {"lung, front", hu::kLungFront},
+        {"lung, back", hu::kLungBack},
+        {"bowel gas", hu::kBowelGas},
+        {"fat", hu::kFat},
+        {"visceral fat", hu::kVisceralFat},
+        {"fluid", hu::kFluid},
+        {"bowel content", hu::kBowelContent},
+        {"skin", hu::kSkin},
+        {"bowel wall", hu::kBowelWall},
+        {"muscle", hu::kMuscle},
+        {"myocardium", hu::kMyocardium},
+        {"pancreas", hu::kPancreas},
+        {"liver", hu::kLiver},
+        {"spleen", hu::kSpleen},
+        {"vein", hu::kVein},
+        {"disc", hu::kDisc},
+        {"cartilage", hu::kCartilage},
+        {"kidney medulla", hu::kKidneyMedulla},
+        {"renal vein", hu::kRenalVein},
+        {"lung vessel", hu::kLungVessel},
+        {"table", hu::kTable},
+        {"kidney cortex", hu::kKidneyCortex},
+        {"cancellous bone", hu::kCancellousBone},
+        {"right heart", hu::kRightHeartBlood},
+        {"pulmonary artery", hu::kPulmonaryArtery},
+        {"aorta", hu::kAortaBlood},
+        {"left heart", hu::kLeftHeartBlood},
+        {"cortical bone", hu::kCorticalBone},
+    };
+    for (const Window& w : {kPreset0, kPreset2, kPreset5})
+        for (auto [name, value] : materials) {
+            // Stored values are whole HU, rounded after the noise is added.
+            auto in = [&](double h) { return w.contains(normalised(std::int16_t(std::lround(h)))); };
+            EXPECT_EQ(in(value - hu::kNoiseBound), in(value + hu::kNoiseBound))
+                << name << " in window " << w.lo << ".." << w.hi;
+            EXPECT_EQ(in(value), in(value + hu::kNoiseBound)) << name;
+        }
+    // And the ones the levels rely on are inside.
+    EXPECT_TRUE(kPreset0.contains(normalised(std::int16_t(hu::kLungFront))));
+    EXPECT_TRUE(kPreset0.contains(normalised(std::int16_t(hu::kBowelGas))));
+    EXPECT_TRUE(kPreset2.contains(normalised(std::int16_t(hu::kBowelGas))));
+    EXPECT_TRUE(kPreset5.contains(normalised(std::int16_t(hu::kKidneyMedulla))));
+    EXPECT_TRUE(kPreset5.contains(normalised(std::int16_t(hu::kRightHeartBlood))));
 }

@@ -1,4 +1,4 @@
-// Densities of the phantom's materials in Hounsfield units (water 0, air -1000).
+// Densities of the phantom's materials in Hounsfield units (water 0, air about -1000).
 //
 // Chosen for the game's views as much as for realism: the organ presets see windows of
 // normalised intensity (HU + 1024) / 4095, and each material sits clearly inside or
@@ -6,7 +6,7 @@
 //   preset 0 (lungs, rectal gas)      -901 .. -123 HU
 //   preset 2 (stomach and colon gas)  -983 .. -205 HU
 //   preset 5 (kidneys, heart)          123 ..  696 HU
-// Pure air (-1000) shows in none of them, so gas in the bowel is gas mixed with content
+// Air shows in none of them, so gas in the bowel is gas mixed with content
 // (froth, partial volume), and the lungs are parenchyma, not air.
 #pragma once
 
@@ -15,8 +15,9 @@ namespace phantom::hu {
 constexpr double kNoiseSigma = 8.0;           // scanner noise, standard deviation
 constexpr double kNoiseBound = 27.72;         // 2 sqrt(3) sigma: the noise never exceeds it
 
-constexpr double kOutsideFieldOfView = -1024; // the scanner's value beyond its reconstruction circle
-constexpr double kAir = -1000;                // room air, trachea, bronchi
+constexpr double kAir = -1012;                // room air, trachea, bronchi: read a little low, as
+                                              // scanners often do, which keeps its noise clear
+                                              // of preset 2's foot at -983
 constexpr double kLungFront = -840;           // lung parenchyma, gravity makes the back denser
 constexpr double kLungBack = -730;
 constexpr double kBowelGas = -760;            // gas with froth in stomach, colon and rectum
@@ -36,8 +37,8 @@ constexpr double kVein = 90;                  // caval and portal veins, before 
 constexpr double kDisc = 85;                  // intervertebral discs
 constexpr double kCartilage = 90;             // costal cartilage
 constexpr double kKidneyMedulla = 165;
-constexpr double kLungVessel = 260;           // pulmonary vessel trees, contrast arriving
 constexpr double kRenalVein = 200;
+constexpr double kLungVessel = 260;           // pulmonary vessel trees, contrast arriving
 constexpr double kTable = 180;
 constexpr double kKidneyCortex = 235;
 constexpr double kCancellousBone = 290;
@@ -48,7 +49,9 @@ constexpr double kLeftHeartBlood = 370;
 constexpr double kCorticalBone = 1300;
 constexpr double kMetal = 3200;               // saturates at the top of the 12-bit range
 
-constexpr int kMinimum = -1024; // the stored range; both ends occur in the volume
+// The stored range. Both ends occur: the minimum beyond the scanner's reconstruction
+// circle, the maximum in the metal marker.
+constexpr int kMinimum = -1024;
 constexpr int kMaximum = 3071;
 
 } // namespace phantom::hu
