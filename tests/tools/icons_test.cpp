@@ -3,6 +3,7 @@
 // are actually drawn.
 #include "tests/tools/PhantomTestData.h"
 #include "tools/phantom/Bitmap.h"
+#include "volume/DIBLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -103,4 +104,26 @@ TEST(Icons, RotateIsARingAndMoveIsACrossOfArrows)
     }
     EXPECT_FALSE(light(pixel(move, 2, 2)));
     EXPECT_FALSE(light(pixel(move, 42, 5)));
+}
+
+TEST(Icons, GamesBitmapLoaderReadsBothIconsPixelForPixel)
+{
+    for (auto [name, icon] : {std::pair{"rottool.bmp", rotateIcon()}, {"movetool.bmp", moveIcon()}}) {
+        SCOPED_TRACE(name);
+        unsigned char* data = nullptr;
+        unsigned char* palette = nullptr;
+        int w = 0, h = 0, bytes = 0;
+        ASSERT_EQ(getRAWfromDIB(dataPath(name).c_str(), &data, &w, &h, &bytes, &palette), kDIBLoaded);
+        EXPECT_EQ(w, icon.width);
+        EXPECT_EQ(h, icon.height);
+        EXPECT_EQ(bytes, 3);
+        // The loader hands back rows top first, blue before red, without padding.
+        bool same = data != nullptr;
+        for (size_t p = 0; same && p < size_t(w) * h; ++p)
+            same = data[3 * p] == icon.rgb[3 * p + 2] && data[3 * p + 1] == icon.rgb[3 * p + 1] &&
+                   data[3 * p + 2] == icon.rgb[3 * p];
+        EXPECT_TRUE(same);
+        delete[] data;
+        delete[] palette;
+    }
 }
