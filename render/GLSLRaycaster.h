@@ -29,6 +29,9 @@ constexpr int kPreintegration = 5;    // "preint_function"
 constexpr int kTransferFunction2D = 6; // "transfer_function2D"
 }
 
+// The owner's order: construct; set params.transferFunction; build raycastProgram from
+// "raycast.vert" and "raycast.frag" into the raycast slots; set params and, for another
+// size, targetWidth/targetHeight and createTargets(); setVolume once; render() per frame.
 class GLSLRaycaster {
 public:
     // Needs a current context with GLSL, framebuffer objects and 3D textures.
@@ -53,7 +56,12 @@ public:
     // Geometry values from the volume texture's sizes and the one-time uniforms.
     void setGeneralVolumeParameters();
 
-    // One frame into resultTexture, with the current modelview and projection.
+    // One frame into resultTexture, with the current modelview and projection. Turns
+    // params.lightPos from eye into object space in place, so the owner writes it before
+    // every frame. Leaves program 0 and framebuffer 0 bound, the viewport, matrices and
+    // depth-test switch as found, culling off, depth function GL_LESS, clear depth 1,
+    // fill mode, full colour mask, colour opaque white, and the last unit of the
+    // ray-casting pass active (5, or 6 with a 2D transfer function).
     void render();
 
     int targetWidth, targetHeight;   // pixels of the targets and of the render viewport; 512

@@ -1,14 +1,12 @@
 // Ray caster construction and volume upload against the real driver: targets and
 // framebuffer, the shared jitter texture, the geometry values and one-time uniforms,
 // the stretch of each voxel type and the order of octree build and conversion.
+#include "gl/FramebufferObject.h"
 #include "render/BoundingGeometry.h"
 #include "tests/render/raycaster_fixture.h"
 #include "tests/support/GLTestSupport.h"
 
-#include <gl/FramebufferObject.h>
-
 #include <algorithm>
-#include <cstring>
 
 using raytest::captureStdout;
 using raytest::makeCaster;
@@ -75,7 +73,13 @@ TEST_F(RaycasterSetup, ConstructionLeavesTargetsFramebufferAndAnEmptyVolume)
     EXPECT_EQ(p.blockMode, 1);
     EXPECT_EQ(p.maxLevel[0], 4);
     EXPECT_EQ(p.transferFunction, nullptr);
-    EXPECT_EQ(std::memcmp(&caster->sentParams, &caster->params, sizeof(RenderParameters)), 0);
+    const RenderParameters& sent = caster->sentParams;
+    EXPECT_EQ(sent.sampleDistance, p.sampleDistance);
+    EXPECT_EQ(sent.maxSamples, p.maxSamples);
+    EXPECT_EQ(sent.preintSampleDistance, p.preintSampleDistance);
+    EXPECT_EQ(sent.isoValue, p.isoValue);
+    EXPECT_EQ(std::vector<float>(sent.lightPos, sent.lightPos + 3), (std::vector<float>{0, 0, 0}));
+    EXPECT_FALSE(sent.useShading || sent.useJitter || sent.usePreint || sent.useBlocks);
     EXPECT_NE(caster->raycastProgram, nullptr);     // created empty for the owner
     EXPECT_EQ(caster->blockGeometry, nullptr);
 
