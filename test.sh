@@ -3,6 +3,8 @@
 #   normal  the release build in build/ and all its tests
 #   asan    the same tests built with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 #           in build-asan/; any sanitizer report fails the test that caused it
+#   fuzz    the libFuzzer targets of tests/fuzz, built in build-fuzz/, each fuzzed for
+#           QUILLET_FUZZ_SECONDS (default 60); any crash, leak, sanitizer report or hang fails
 # Without arguments every stage runs, in that order; `./test.sh normal` runs only the
 # first. GL and end-to-end tests start their own Xvfb, so no display is needed.
 set -euo pipefail
@@ -10,12 +12,12 @@ cd "$(dirname "$0")"
 
 stages=("$@")
 if [ ${#stages[@]} -eq 0 ]; then
-  stages=(normal asan)
+  stages=(normal asan fuzz)
 fi
 for stage in "${stages[@]}"; do
   case "$stage" in
-    normal|asan) ;;
-    *) echo "unknown stage: $stage (normal, asan)" >&2; exit 2 ;;
+    normal|asan|fuzz) ;;
+    *) echo "unknown stage: $stage (normal, asan, fuzz)" >&2; exit 2 ;;
   esac
 done
 
@@ -36,6 +38,12 @@ for stage in "${stages[@]}"; do
         -DQUILLET_SANITIZE=ON -DQUILLET_BENCH=OFF >/dev/null
       cmake --build build-asan -j"$jobs"
       (cd build-asan && ctest --output-on-failure -j"$jobs")
+      ;;
+    fuzz)
+      CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON \
+        -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF -DQUILLET_FUZZ_SECONDS="${QUILLET_FUZZ_SECONDS:-60}" >/dev/null
+      cmake --build build-fuzz -j"$jobs" --target fuzz_programs
+      (cd build-fuzz && ctest --output-on-failure -j"$jobs" -L fuzz)
       ;;
   esac
   echo "== $stage passed in $((SECONDS - start)) s"

@@ -63,14 +63,20 @@ bool withinVoxelBudget(const std::string& text)
 
 // The names the loader could take as its data file: a key is the text up to "=" without
 // spaces, and the value the rest of its line without spaces and carriage returns. The
-// file is opened by its name up to the first zero byte.
+// file is opened by its name up to the first zero byte. False when one of them cannot
+// be made into a file here.
 bool dataFileNames(const std::string& text, std::vector<std::string>& names)
 {
     std::string squeezed;
     for (char c : text)
         if (c != ' ')
             squeezed += c;
-    const std::string key = "ElementDataFile=";
+    // A key that meets the end of the header before any "=" still counts, with an
+    // empty value: the data path is then the header's folder.
+    const std::string last = "ElementDataFile";
+    if (squeezed.size() >= last.size() && squeezed.compare(squeezed.size() - last.size(), last.size(), last) == 0)
+        return false;
+    const std::string key = last + "=";
     for (std::size_t at = squeezed.find(key); at != std::string::npos; at = squeezed.find(key, at + 1)) {
         std::size_t start = at + key.size();
         std::size_t end = squeezed.find('\n', start);
