@@ -1,7 +1,7 @@
 // MetaImage header parsing and the single-block voxel read. A header that would overrun
-// the four-entry working arrays, ask for an empty volume or one beyond 32-bit counts, or
-// end with a type its data was not read with is refused, and the record is then handed back
-// exactly as the caller gave it.
+// the four-entry working arrays, ask for an empty volume, a box without length along an
+// axis or a volume beyond 32-bit counts, or end with a type its data was not read with
+// is refused, and the record is then handed back exactly as the caller gave it.
 #include "volume/MetaImageLoader.h"
 
 #include <GL/gl.h>
@@ -209,6 +209,15 @@ private:
             skipLine(in);
         } else if (key == "ElementSpacing") {
             readValues(in, h_.spacings, h_.nDims);
+            // The volume box is each axis's extent times its spacing over the longest
+            // one: an axis of no length (or all of them) leaves the renderer nothing.
+            for (int i = 0; i < h_.nDims && i < 3 && !in.fail(); ++i) {
+                if (!(h_.spacings[i] > 0.0f)) {
+                    std::cout << kLoaderTag << "Header refused: ElementSpacing " << h_.spacings[i]
+                              << " is not positive" << std::endl;
+                    return Step::Refuse;
+                }
+            }
             skipLine(in);
         } else if (key == "Position") {
             readValues(in, h_.position, h_.nDims);

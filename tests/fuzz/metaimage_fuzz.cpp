@@ -1,6 +1,7 @@
 // Fuzz target: the MetaImage header parser with its voxel read, followed by what the
-// game does next with the record (the intensity stretch and the histogram), so that a
-// record that lies about its array shows as a sanitizer report.
+// game does next with the record without GL (the octree over the volume box, the
+// intensity stretch and the histogram), so that a record that lies about its array, or
+// a box that the spacings make degenerate, shows as a sanitizer report.
 //
 // The input is the header. Every file it can name as "ElementDataFile" is created with
 // the input's bytes, so short, exact and long data files all occur; an unreadable data
@@ -10,6 +11,8 @@
 // and that is the allocator's business, not a parsing fault.
 #include "tests/fuzz/FuzzSupport.h"
 
+#include "render/CPUOctTreeNode.h"
+#include "render/RenderParameters.h"
 #include "volume/Diagram.h"
 #include "volume/IntensityRange.h"
 #include "volume/MetaImageLoader.h"
@@ -108,10 +111,33 @@ unsigned bytesPerVoxel(unsigned voxelType)
 constexpr unsigned kCallerType = 0x7777u;
 constexpr int kCallerExtent = -7;
 
+// The volume box as the ray caster scales it: each axis's physical extent over the
+// longest one.
+void volumeScale(const VolumeRecord& r, double* scale)
+{
+    double extent[3], longest = 0;
+    for (int a = 0; a < 3; ++a) {
+        extent[a] = r.extent[a] * double(r.spacing[a]);
+        longest = std::max(longest, extent[a]);
+    }
+    for (int a = 0; a < 3; ++a)
+        scale[a] = extent[a] / longest;
+}
+
+template <typename TreeVoxel>
+CPUOctTreeNodeT<TreeVoxel> buildOctree(const VolumeRecord& r, const double* scale)
+{
+    const double unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1};
+    const unsigned char level[3] = {0, 0, 0};
+    return CPUOctTreeNodeT<TreeVoxel>(reinterpret_cast<const TreeVoxel*>(r.voxels), r.extent, unitMin,
+                                      unitMax, scale, level, RenderParameters().maxLevel);
+}
+
 // The record must describe its array: extent 0 x 1 x 2 x 3 elements of voxelType. Then
-// the stretch and the histogram run over it as the scene set-up runs them (32-bit
-// count of the first three extents; every type but the two unsigned ones goes through
-// the signed conversion and comes out as unsigned 16-bit values).
+// the octree, the stretch and the histogram run over it in the order of the volume
+// upload and the scene set-up (32-bit count of the first three extents; every type but
+// the two unsigned ones goes through the signed conversion and comes out as unsigned
+// 16-bit values, its octree built before and refreshed after).
 void useAsTheGameDoes(VolumeRecord& r)
 {
     for (int e : r.extent)
@@ -130,17 +156,25 @@ void useAsTheGameDoes(VolumeRecord& r)
 #endif
     const unsigned count = unsigned(r.extent[0]) * unsigned(r.extent[1]) * unsigned(r.extent[2]);
     std::vector<int> dims = {r.extent[0], r.extent[1], r.extent[2]};
+    double scale[3];
+    volumeScale(r, scale);
     ClassificationDiagram::Histogram histogram;
+    unsigned short* shorts = reinterpret_cast<unsigned short*>(r.voxels);
     if (r.voxelType == GL_UNSIGNED_BYTE) {
         rescaleUnsignedByte(r.voxels, count);
+        buildOctree<unsigned char>(r, scale);
         histogram.compute(r.voxels, dims, nullptr);
         return;
     }
-    if (r.voxelType == GL_UNSIGNED_SHORT)
-        rescaleUnsignedShort(reinterpret_cast<unsigned short*>(r.voxels), count);
-    else
+    if (r.voxelType == GL_UNSIGNED_SHORT) {
+        rescaleUnsignedShort(shorts, count);
+        buildOctree<unsigned short>(r, scale);
+    } else {
+        CPUOctTreeNodeT<unsigned short> tree = buildOctree<unsigned short>(r, scale);
         convertSignedShort(reinterpret_cast<short*>(r.voxels), count);
-    histogram.compute(reinterpret_cast<const unsigned short*>(r.voxels), dims, nullptr);
+        tree.refreshRanges(shorts, r.extent, scale);
+    }
+    histogram.compute(shorts, dims, nullptr);
 }
 
 } // namespace

@@ -409,6 +409,36 @@ TEST_F(MetaImageLoader, ZeroDimSizeIsRefusedBeforeAnyVoxelIsRead)
     }
 }
 
+// Found by fuzzing: a spacing of 0 made an axis of the volume box 0 long (all of them 0
+// made it 0 / 0), and the octree's refresh of a signed volume turned the resulting NaN
+// into voxel indices.
+TEST_F(MetaImageLoader, SpacingThatIsNotPositiveIsRefused)
+{
+    dir.write("d.raw", counting(8));
+    struct Case {
+        const char* header;
+        const char* line;
+    } cases[] = {
+        {"NDims = 3\nDimSize = 2 2 2\nElementSpacing = 1 0 1\nElementType = MET_SHORT\nElementDataFile = d.raw\n",
+         "MHD Loader >> Header refused: ElementSpacing 0 is not positive\n"},
+        {"NDims = 3\nElementSpacing = 0.7 0.7 -1.5\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = d.raw\n",
+         "MHD Loader >> Header refused: ElementSpacing -1.5 is not positive\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        OwnedRecord rec;
+        EXPECT_EQ(load(rec, c.header), dirLine() + c.line);
+        expectCallerValues(rec.r);
+    }
+
+    SCOPED_TRACE("the fourth axis has no place in the box: its spacing is not delivered");
+    OwnedRecord rec;
+    dir.write("e.raw", counting(16));
+    load(rec, "NDims = 4\nDimSize = 2 2 2 2\nElementSpacing = 1 2 3 0\nElementType = MET_UCHAR\nElementDataFile = e.raw\n");
+    ASSERT_NE(rec.r.voxels, nullptr);
+    EXPECT_EQ(rec.r.spacing[2], 3.0f);
+}
+
 TEST_F(MetaImageLoader, DataBeyond32BitCountsOrWithoutATypeIsRefusedBeforeAnyAllocation)
 {
     // None of these data files exists: reaching the open would end the process.
