@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,5 +49,49 @@ inline int leftmostColumn(const session::Image& img, int x0, int y0, int w, int 
 }
 
 constexpr session::Rgb kMessageColour{255, 128, 128}; // (1.0, 0.5, 0.5)
+
+inline bool blank(const session::Image& img)
+{
+    for (uint8_t v : img.rgb)
+        if (v)
+            return false;
+    return true;
+}
+
+// The window maps before start-up has loaded everything; the first picture that is not
+// all clear colour is the first frame. Empty when the game ended or took too long.
+inline session::Image waitForFirstFrame(session::GameSession& game, double timeoutSeconds = 240)
+{
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(int(timeoutSeconds * 1000));
+    while (std::chrono::steady_clock::now() < deadline && !game.exited()) {
+        session::Image shot = game.windowShot();
+        if (!shot.empty() && !blank(shot))
+            return shot;
+        session::sleepMs(100);
+    }
+    return {};
+}
+
+// Starts the game and waits for its first frame; false (with the reason) on failure.
+inline ::testing::AssertionResult startAndWaitForFirstFrame(session::GameSession& game)
+{
+    if (!game.start())
+        return ::testing::AssertionFailure() << "could not start Xvfb or the game";
+    if (game.waitForWindow("Morvo::Quillet", 120).empty())
+        return ::testing::AssertionFailure() << "no window; stderr: " << game.standardError();
+    if (waitForFirstFrame(game).empty())
+        return ::testing::AssertionFailure() << "no frame; stderr: " << game.standardError();
+    return ::testing::AssertionSuccess();
+}
+
+inline int countOccurrences(const std::string& text, const std::string& needle, size_t from = 0)
+{
+    int n = 0;
+    for (size_t at = text.find(needle, from); at != std::string::npos;
+         at = text.find(needle, at + needle.size()))
+        ++n;
+    return n;
+}
 
 } // namespace e2e
