@@ -3,7 +3,7 @@
 #include "tools/session/XvfbServer.h"
 
 #include <GL/glew.h>
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -37,5 +37,8 @@ int main(int argc, char** argv)
     }
     int result = RUN_ALL_TESTS();
     glutDestroyWindow(window);
+    // Close the display connection while the server still runs: a connection left
+    // open to a server that has gone makes Xlib exit the program with status 1.
+    glutExit();
     return result;
 }
