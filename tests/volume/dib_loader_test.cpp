@@ -1,0 +1,298 @@
+// The bitmap loader against files the tests build byte by byte: the three pixel sizes,
+// row padding and order, palettes, every refusal with its message, and damaged files.
+#include "volume/DIBLoader.h"
+
+#include "tests/support/BitmapWriter.h"
+#include "tests/support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The five output fields a caller keeps, zeroed before the call as the callers do.
+struct Loaded {
+    unsigned char* data = nullptr;
+    int width = 0, height = 0, bytesPerPixel = 0;
+    unsigned char* palette = nullptr;
+    int status = -99;
+    std::string errors;  // standard error of the call
+    ~Loaded()
+    {
+        delete[] data;
+        delete[] palette;
+    }
+    std::vector<std::uint8_t> pixels() const
+    {
+        return data ? std::vector<std::uint8_t>(data, data + std::size_t(width) * height * bytesPerPixel)
+                    : std::vector<std::uint8_t>();
+    }
+};
+
+class DIBLoader : public ::testing::Test {
+protected:
+    void load(Loaded& out, const std::string& bytes, bool wantPalette = true, const std::string& name = "i.bmp")
+    {
+        dir.write(name, bytes);
+        loadFile(out, dir.file(name), wantPalette);
+    }
+    static void loadFile(Loaded& out, const std::string& path, bool wantPalette = true)
+    {
+        testing::internal::CaptureStderr();
+        out.status = getRAWfromDIB(path.c_str(), &out.data, &out.width, &out.height, &out.bytesPerPixel,
+                                   wantPalette ? &out.palette : nullptr);
+        out.errors = testing::internal::GetCapturedStderr();
+    }
+    std::string refusal(int w, int h, int bits, const std::string& name = "i.bmp") const
+    {
+        return dir.file(name) + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
+               std::to_string(w) + "x" + std::to_string(h) + ":" + std::to_string(bits) + ")\n";
+    }
+    static testbmp::Bitmap bitmap(int w, int h, int bits)
+    {
+        testbmp::Bitmap b;
+        b.width = w;
+        b.height = h;
+        b.bitCount = bits;
+        b.rows = testbmp::patternRows(w, h, bits / 8);
+        return b;
+    }
+    void expectRefused(const Loaded& out, int w, int h, int bits) const
+    {
+        EXPECT_EQ(out.status, 1);
+        EXPECT_EQ(out.errors, refusal(w, h, bits));
+        EXPECT_EQ(out.data, nullptr);
+        EXPECT_EQ(out.palette, nullptr);
+        // The header's values are handed back, as the message shows them.
+        EXPECT_EQ(out.width, w);
+        EXPECT_EQ(out.height, h);
+        EXPECT_EQ(out.bytesPerPixel, bits / 8);
+    }
+
+    testfs::ScratchDir dir;
+};
+
+TEST_F(DIBLoader, RowsComeOutTopFirstWithoutPadding)
+{
+    {
+        SCOPED_TRACE("24-bit, 3 pixels wide: 3 padding bytes per file row");
+        testbmp::Bitmap b = bitmap(3, 4, 24);
+        std::string file = testbmp::encode(b);
+        ASSERT_EQ(file.size(), 54u + 4 * 12);
+        Loaded out;
+        load(out, file);
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.errors, "");
+        EXPECT_EQ(out.width, 3);
+        EXPECT_EQ(out.height, 4);
+        EXPECT_EQ(out.bytesPerPixel, 3);
+        EXPECT_EQ(out.pixels(), b.rows);  // 9-byte rows, top row first, padding dropped
+        EXPECT_EQ(out.palette, nullptr);  // only 8-bit bitmaps have one
+    }
+    {
+        SCOPED_TRACE("32-bit: no padding, four bytes per pixel in file order");
+        testbmp::Bitmap b = bitmap(3, 2, 32);
+        Loaded out;
+        load(out, testbmp::encode(b));
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.bytesPerPixel, 4);
+        EXPECT_EQ(out.pixels(), b.rows);
+    }
+    {
+        SCOPED_TRACE("24-bit, 1 pixel wide, 1 row");
+        testbmp::Bitmap b = bitmap(1, 1, 24);
+        Loaded out;
+        load(out, testbmp::encode(b));
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.pixels(), b.rows);
+    }
+}
+
+TEST_F(DIBLoader, EightBitBitmapsBringTheirPalette)
+{
+    testbmp::Bitmap b = bitmap(5, 3, 8);  // 5 bytes per row: 3 padding bytes
+    b.paletteEntries = 256;
+    for (int i = 0; i < 256; ++i)
+        b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0});
+    {
+        SCOPED_TRACE("a palette-colours field of 0 reads all 256 entries");
+        Loaded out;
+        load(out, testbmp::encode(b));
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.bytesPerPixel, 1);
+        EXPECT_EQ(out.pixels(), b.rows);
+        ASSERT_NE(out.palette, nullptr);
+        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), b.palette);
+    }
+    {
+        SCOPED_TRACE("no palette asked for: none allocated, pixels as before");
+        Loaded out;
+        load(out, testbmp::encode(b), false);
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.palette, nullptr);
+        EXPECT_EQ(out.pixels(), b.rows);
+    }
+    {
+        SCOPED_TRACE("two colours used: two entries read, the rest zero");
+        testbmp::Bitmap two = b;
+        two.coloursUsed = 2;
+        two.paletteEntries = 2;
+        two.palette = {1, 2, 3, 0, 4, 5, 6, 0};
+        Loaded out;
+        load(out, testbmp::encode(two));
+        EXPECT_EQ(out.status, 0);
+        ASSERT_NE(out.palette, nullptr);
+        std::vector<std::uint8_t> expected(1024, 0);
+        std::copy(two.palette.begin(), two.palette.end(), expected.begin());
+        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), expected);
+        EXPECT_EQ(out.pixels(), b.rows);
+    }
+    {
+        SCOPED_TRACE("pixel data before offset 1078 with a 256-entry palette is refused");
+        testbmp::Bitmap cramped = b;
+        cramped.paletteEntries = 2;  // data at 62, but a colours field of 0 means 256 entries
+        cramped.palette = {1, 2, 3, 0, 4, 5, 6, 0};
+        Loaded out;
+        load(out, testbmp::encode(cramped));
+        expectRefused(out, 5, 3, 8);
+    }
+}
+
+TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheirSizes)
+{
+    struct Case {
+        const char* what;
+        testbmp::Bitmap bmp;
+        int shownBits;
+    };
+    testbmp::Bitmap topDown = bitmap(2, 2, 24);
+    topDown.height = -2;
+    testbmp::Bitmap sixteen = bitmap(2, 2, 16);
+    testbmp::Bitmap oneBit = bitmap(8, 2, 1);
+    testbmp::Bitmap rle = bitmap(4, 2, 8);
+    rle.compression = 1;
+    rle.paletteEntries = 256;
+    testbmp::Bitmap noWidth = bitmap(0, 2, 24);
+    testbmp::Bitmap lyingSize = bitmap(2, 2, 24);
+    lyingSize.imageSize = 17;  // one byte more than the file holds
+    Case cases[] = {{"top-down rows", topDown, 24},        {"16 bits", sixteen, 16},
+                    {"1 bit shows as 0", oneBit, 0},       {"run-length compressed", rle, (8 + 65536) / 8 * 8},
+                    {"zero width", noWidth, 24},           {"image size beyond the file", lyingSize, 24}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Loaded out;
+        load(out, testbmp::encode(c.bmp));
+        expectRefused(out, c.bmp.width, c.bmp.height, c.shownBits);
+    }
+}
+
+TEST_F(DIBLoader, MissingFileGivesStatusTwoAndNothingElse)
+{
+    Loaded out;
+    out.width = 11;  // not written on this path
+    loadFile(out, dir.file("absent.bmp"));
+    EXPECT_EQ(out.status, 2);
+    EXPECT_EQ(out.errors, dir.file("absent.bmp") + ": getRAWfromDIB file access error\n");
+    EXPECT_EQ(out.data, nullptr);
+    EXPECT_EQ(out.width, 11);
+    EXPECT_EQ(out.palette, nullptr);
+}
+
+TEST_F(DIBLoader, SizesThatOverflowOrAskForAbsurdMemoryAreRefused)
+{
+    struct Case {
+        const char* what;
+        int width, height, bits;
+    } cases[] = {
+        {"width x bytes per pixel wraps 32 bits", INT_MAX, 1, 24},
+        {"rows x row bytes wraps 32 bits", 65536, 65536, 32},
+        {"fits in 64 bits but is absurd for an icon", 100000, 100000, 24},
+        {"largest dimensions", INT_MAX, INT_MAX, 32},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testbmp::Bitmap b;
+        b.width = c.width;
+        b.height = c.height;
+        b.bitCount = c.bits;
+        b.imageSize = 0;  // the completeness test passes: only the size check stands in the way
+        // Write the headers alone: the rows would be gigabytes.
+        testbmp::Bitmap headerOnly = b;
+        headerOnly.height = 0;
+        std::string header = testbmp::encode(headerOnly);
+        testbmp::put32(header, 22, std::uint32_t(c.height));
+        Loaded out;
+        load(out, header);
+        expectRefused(out, c.width, c.height, c.bits);
+    }
+}
+
+TEST_F(DIBLoader, ShortFileLeavesZeroedRowsAndNeverReadsPastTheArrays)
+{
+    {
+        SCOPED_TRACE("two of four rows present: the top two stay zero");
+        testbmp::Bitmap b = bitmap(3, 4, 24);
+        b.imageSize = 0;  // as many writers leave it for uncompressed files
+        std::string file = testbmp::encode(b);
+        file.resize(54 + 2 * 12);  // the two bottom rows, with their padding
+        Loaded out;
+        load(out, file);
+        EXPECT_EQ(out.status, 0);
+        std::vector<std::uint8_t> expected = b.rows;
+        std::fill(expected.begin(), expected.begin() + 18, 0);
+        EXPECT_EQ(out.pixels(), expected);
+    }
+    {
+        SCOPED_TRACE("a file cut in the middle of a row keeps what it has");
+        testbmp::Bitmap b = bitmap(2, 2, 32);
+        b.imageSize = 0;
+        std::string file = testbmp::encode(b);
+        file.resize(54 + 8 + 3);
+        Loaded out;
+        load(out, file);
+        EXPECT_EQ(out.status, 0);
+        // Top row: its first three bytes, then zeros; bottom row (first in the file): complete.
+        std::vector<std::uint8_t> expected = b.rows;
+        std::fill(expected.begin() + 3, expected.begin() + 8, 0);
+        EXPECT_EQ(out.pixels(), expected);
+    }
+    {
+        SCOPED_TRACE("a file that ends where its rows should start gives zero pixels, full palette");
+        testbmp::Bitmap b = bitmap(4, 3, 8);
+        b.imageSize = 0;
+        b.paletteEntries = 256;
+        b.palette.assign(1024, 0x5A);
+        std::string file = testbmp::encode(b).substr(0, 1078);
+        Loaded out;
+        load(out, file);
+        EXPECT_EQ(out.status, 0);
+        ASSERT_NE(out.palette, nullptr);
+        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), std::vector<std::uint8_t>(1024, 0x5A));
+        EXPECT_EQ(out.pixels(), std::vector<std::uint8_t>(12, 0));
+    }
+    {
+        SCOPED_TRACE("a pixel offset before the file start reads no rows");
+        testbmp::Bitmap b = bitmap(2, 2, 24);
+        b.pixelOffset = 0xFFFFFF00;  // -256
+        Loaded out;
+        load(out, testbmp::encode(b));
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.pixels(), std::vector<std::uint8_t>(12, 0));
+    }
+    {
+        SCOPED_TRACE("a file shorter than its headers is refused");
+        Loaded out;
+        load(out, testbmp::encode(bitmap(2, 2, 24)).substr(0, 14));
+        expectRefused(out, 0, 0, 0);
+        Loaded empty;
+        load(empty, "");
+        expectRefused(empty, 0, 0, 0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,279 @@
+// MetaImage header parsing and the single-block voxel read. A header that would overrun
+// the four-entry working arrays or ask for a volume beyond 32-bit counts is refused, and
+// the record is then handed back exactly as the caller gave it.
+#include "volume/MetaImageLoader.h"
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace {
+
+const char* const kLoaderTag = "MHD Loader >> ";
+const char* const kCommonTag = "Common >> ";
+const char* const kFixedHeaderPath = "./taa.mhd";
+
+constexpr int kMaxDims = 4;
+
+struct VoxelTypeName {
+    const char* name;       // "ElementType" value
+    unsigned glType;
+    unsigned bytesPerVoxel;
+};
+
+constexpr VoxelTypeName kVoxelTypes[] = {
+    {"MET_UCHAR", GL_UNSIGNED_BYTE, 1}, {"MET_SHORT", GL_SHORT, 2},
+    {"MET_USHORT", GL_UNSIGNED_SHORT, 2}, {"MET_UINT", GL_UNSIGNED_INT, 4},
+    {"MET_FLOAT", GL_FLOAT, 4},
+};
+
+// Working values while the header is parsed; only some of them reach the record.
+struct HeaderValues {
+    int nDims = 0;
+    int extents[kMaxDims] = {1, 1, 1, 1};
+    float spacings[kMaxDims] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float position[kMaxDims] = {};         // read, not used
+    int channels = 1;                      // read, not used: the voxel count ignores it
+    int headerSize = 0;                    // only warned about; data is read from byte 0
+    std::string byteOrder;                 // read, not used: voxels stay in machine order
+    unsigned bytesPerVoxel = 0;            // 0 until a supported "ElementType" was met
+};
+
+enum class Step { Continue, Stop, Refuse };
+
+// The header path up to and including its last "/" or "\"; empty without either.
+std::string headerDirectory(const std::string& path)
+{
+    std::string::size_type slash = path.rfind('/');
+    std::string::size_type backslash = path.rfind('\\');
+    std::string::size_type last;
+    if (slash == std::string::npos)
+        last = backslash;
+    else if (backslash == std::string::npos)
+        last = slash;
+    else
+        last = slash > backslash ? slash : backslash;
+    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+void removeAll(std::string& text, char c)
+{
+    std::string::size_type kept = 0;
+    for (char ch : text)
+        if (ch != c)
+            text[kept++] = ch;
+    text.resize(kept);
+}
+
+void skipLine(std::istream& in) { in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); }
+
+std::string readTextValue(std::istream& in)
+{
+    std::string value;
+    std::getline(in, value);
+    removeAll(value, ' ');
+    removeAll(value, '\r');
+    return value;
+}
+
+template <typename T>
+void readValues(std::istream& in, T* out, int count)
+{
+    for (int i = 0; i < count && in >> out[i]; ++i) {
+    }
+}
+
+// The voxel count and the byte count must both fit in 32 bits, as the rest of the
+// system counts voxels that way. Multiplied step by step so that nothing wraps.
+bool byteCountFits(const HeaderValues& h, std::uint64_t& byteCount)
+{
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
+    byteCount = 0;
+    for (int extent : h.extents)
+        if (extent == 0)
+            return true;  // an empty volume, however large the other extents
+    std::uint64_t voxelCount = 1;
+    for (int extent : h.extents) {
+        voxelCount *= std::uint64_t(extent);  // both factors below 2^32: no wrap
+        if (voxelCount > kLimit)
+            return false;
+    }
+    byteCount = voxelCount * h.bytesPerVoxel;
+    return byteCount <= kLimit;
+}
+
+// Reads the voxel file into a fresh zeroed block. Returns null when the data is refused;
+// an unreadable file ends the process.
+unsigned char* readVoxels(const HeaderValues& h, const std::string& dataPath)
+{
+    std::cout << kLoaderTag << "Loading file " << dataPath << std::endl;
+    if (h.bytesPerVoxel == 0) {
+        std::cout << kLoaderTag << "Data refused: \"ElementDataFile\" comes before a supported \"ElementType\""
+                  << std::endl;
+        return nullptr;
+    }
+    std::uint64_t byteCount = 0;
+    if (!byteCountFits(h, byteCount)) {
+        std::cout << kLoaderTag << "Data refused: " << h.extents[0] << " x " << h.extents[1] << " x "
+                  << h.extents[2] << " x " << h.extents[3] << " voxels of " << h.bytesPerVoxel
+                  << " bytes do not fit in 32-bit counts" << std::endl;
+        return nullptr;
+    }
+
+    // Zeroed for every type, so a short file never hands uninitialised memory to the GPU.
+    unsigned char* voxels = new unsigned char[byteCount]();
+
+    std::ifstream data(dataPath, std::ios::in | std::ios::binary);
+    if (data.bad()) {
+        std::cout << "Warning: could not load image data! Reading error occured" << std::endl;
+        std::exit(1);
+    }
+    if (!data.is_open()) {
+        std::cout << "Warning: could not load image data!" << std::endl;
+        std::exit(1);
+    }
+    data.read(reinterpret_cast<char*>(voxels), std::streamsize(byteCount));
+    if (data.bad()) {  // an I/O error (a directory, a failing disk), not merely a short file
+        std::cout << "Warning: could not load image data! Reading error occured" << std::endl;
+        std::exit(1);
+    }
+    std::uint64_t missing = byteCount - std::uint64_t(data.gcount());
+    if (missing > 0)
+        std::cout << kCommonTag << "Warning: " << dataPath << " is " << missing
+                  << " bytes short; the missing voxels are 0" << std::endl;
+    return voxels;
+}
+
+class HeaderParser {
+public:
+    HeaderParser(VolumeRecord& record, std::string directory)
+        : record_(record), caller_(record), directory_(std::move(directory))
+    {
+    }
+
+    void run(std::istream& in)
+    {
+        while (!in.fail() && !in.eof()) {
+            std::string key;
+            std::getline(in, key, '=');
+            removeAll(key, ' ');
+            Step step = handle(key, in);
+            if (step == Step::Refuse) {
+                refuse();
+                return;
+            }
+            if (step == Step::Stop)
+                return;
+        }
+    }
+
+private:
+    Step handle(const std::string& key, std::istream& in)
+    {
+        if (key.empty())
+            return Step::Continue;
+        if (key == "NDims") {
+            if (in >> h_.nDims && (h_.nDims < 0 || h_.nDims > kMaxDims)) {
+                std::cout << kLoaderTag << "Header refused: NDims " << h_.nDims << " is outside 0 to "
+                          << kMaxDims << std::endl;
+                return Step::Refuse;
+            }
+            skipLine(in);
+        } else if (key == "DimSize") {
+            readValues(in, h_.extents, h_.nDims);
+            for (int i = 0; i < h_.nDims && !in.fail(); ++i) {
+                if (h_.extents[i] < 0) {
+                    std::cout << kLoaderTag << "Header refused: negative DimSize " << h_.extents[i]
+                              << std::endl;
+                    return Step::Refuse;
+                }
+            }
+            skipLine(in);
+        } else if (key == "ElementSpacing") {
+            readValues(in, h_.spacings, h_.nDims);
+            skipLine(in);
+        } else if (key == "Position") {
+            readValues(in, h_.position, h_.nDims);
+            skipLine(in);
+        } else if (key == "ElementByteOrderMSB") {
+            h_.byteOrder = readTextValue(in);
+        } else if (key == "ElementNumberOfChannels") {
+            in >> h_.channels;
+            skipLine(in);
+        } else if (key == "ElementType") {
+            return elementType(readTextValue(in));
+        } else if (key == "HeaderSize") {
+            in >> h_.headerSize;
+            skipLine(in);
+            if (h_.headerSize != 0 && h_.headerSize != -1)
+                std::cout << kCommonTag << "Warning: " << h_.headerSize << " bytes header" << std::endl;
+        } else if (key == "ElementDataFile") {
+            return elementDataFile(readTextValue(in));
+        } else {
+            skipLine(in);  // "ImagePositionPatient" and every key this loader does not use
+        }
+        return Step::Continue;
+    }
+
+    Step elementType(const std::string& value)
+    {
+        for (const VoxelTypeName& type : kVoxelTypes) {
+            if (value == type.name) {
+                record_.voxelType = type.glType;
+                h_.bytesPerVoxel = type.bytesPerVoxel;
+                return Step::Continue;
+            }
+        }
+        std::cout << "Currently unsupported voxel_type! " << value << std::endl;
+        return Step::Stop;
+    }
+
+    Step elementDataFile(const std::string& fileName)
+    {
+        unsigned char* voxels = readVoxels(h_, directory_ + fileName);
+        if (!voxels)
+            return Step::Refuse;
+        // A second data file in the same header replaces the first, which nobody else has seen.
+        delete[] allocated_;
+        allocated_ = voxels;
+        for (int i = 0; i < kMaxDims; ++i)
+            record_.extent[i] = h_.extents[i];
+        for (int i = 0; i < 3; ++i)
+            record_.spacing[i] = h_.spacings[i];
+        record_.voxels = voxels;
+        return Step::Continue;
+    }
+
+    void refuse()
+    {
+        delete[] allocated_;
+        allocated_ = nullptr;
+        record_ = caller_;
+    }
+
+    VolumeRecord& record_;
+    const VolumeRecord caller_;
+    const std::string directory_;
+    HeaderValues h_;
+    unsigned char* allocated_ = nullptr;  // the array this call delivered, if any
+};
+
+} // namespace
+
+void loadMetaImage(VolumeRecord& record) { loadMetaImage(record, kFixedHeaderPath); }
+
+void loadMetaImage(VolumeRecord& record, const std::string& headerPath)
+{
+    std::ifstream header(headerPath);
+    if (!header.is_open())
+        return;
+    std::string directory = headerDirectory(headerPath);
+    std::cout << directory << std::endl;
+    HeaderParser(record, directory).run(header);
+}
