@@ -1,0 +1,84 @@
+// computePreintegration() and update() as the game calls them, uploads included, on a
+// real GL context (a private Xvfb unless QUILLET_TEST_DISPLAY names a display).
+#include "classification/PreintTransferFunction1D.h"
+#include "tools/session/XvfbServer.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+using namespace Classification;
+
+namespace {
+
+// An organ-like layer: the default trapezoid over a table of `size` entries.
+std::unique_ptr<PreintTransferFunction1D> layer(int size)
+{
+    auto tf = std::make_unique<PreintTransferFunction1D>();
+    tf->setTableSize(size);
+    tf->setTextureUnit(2);
+    tf->preintTexture.unit = 5;
+    TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
+    s->colours[0] = {1.0f, 1.0f, 1.0f, 0.0f};
+    s->colours[1] = {0.5f, 0.5f, 0.5f, 0.0f};
+    s->colours[2] = {1.0f, 0.0f, 0.0f, 0.0f};
+    tf->computeVisibleRange();
+    tf->update();
+    return tf;
+}
+
+void BM_ComputePreintegration(benchmark::State& state)
+{
+    auto tf = layer(int(state.range(0)));
+    for (auto _ : state) {
+        tf->computePreintegration();
+        glFinish();
+    }
+}
+
+void BM_Update(benchmark::State& state)
+{
+    auto tf = layer(int(state.range(0)));
+    for (auto _ : state) {
+        tf->update();
+        glFinish();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ComputePreintegration)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Update)->Arg(128)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    std::unique_ptr<session::XvfbServer> xvfb;
+    if (const char* display = std::getenv("QUILLET_TEST_DISPLAY")) {
+        setenv("DISPLAY", display, 1);
+    } else {
+        xvfb = std::make_unique<session::XvfbServer>();
+        if (!xvfb->running()) {
+            std::fprintf(stderr, "bench: could not start Xvfb\n");
+            return 1;
+        }
+        setenv("DISPLAY", xvfb->display().c_str(), 1);
+    }
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
+    glutInitWindowSize(64, 64);
+    int window = glutCreateWindow("quillet bench");
+    if (glewInit() != GLEW_OK) {
+        std::fprintf(stderr, "bench: glewInit failed\n");
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    glutDestroyWindow(window);
+    glutExit();  // close the connection while the server still runs
+    return 0;
+}

@@ -1,0 +1,238 @@
+// The transfer functions' GL side against the Mesa driver: the lookup and
+// pre-integration textures read back after their uploads, their parameters, units and
+// bindings, and when they are (not) redefined.
+#include "classification/PreintTransferFunction1D.h"
+#include "classification/LookupTable.h"
+#include "classification/PreintegrationTable.h"
+#include "tests/support/GLTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace Classification;
+
+namespace {
+
+GLint texParameter(GLenum target, GLenum name)
+{
+    GLint v = 0;
+    glGetTexParameteriv(target, name, &v);
+    return v;
+}
+
+GLint levelParameter(GLenum target, GLenum name)
+{
+    GLint v = 0;
+    glGetTexLevelParameteriv(target, 0, name, &v);
+    return v;
+}
+
+// The texture's texels as stored, widened to 16 bits per channel by the driver.
+std::vector<unsigned short> readShorts(GLenum target, GLuint texture, size_t texels)
+{
+    std::vector<unsigned short> out(texels * 4);
+    glBindTexture(target, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(target, 0, GL_RGBA, GL_UNSIGNED_SHORT, out.data());
+    return out;
+}
+
+// Stored channels agree with the table to the precision the driver keeps.
+void expectTexelsMatch(const std::vector<unsigned short>& texels, const unsigned short* table,
+                       size_t count, GLenum target)
+{
+    const int bits = levelParameter(target, GL_TEXTURE_ALPHA_SIZE);
+    ASSERT_GE(bits, 8);
+    const int tolerance = bits >= 16 ? 0 : 65535 / ((1 << bits) - 1) / 2 + 1;
+    for (size_t v = 0; v < count * 4; ++v)
+        ASSERT_NEAR(texels[v], table[v], tolerance) << "value " << v;
+}
+
+// The game's layer set-up up to the file: sizes, units, one default trapezoid.
+std::unique_ptr<PreintTransferFunction1D> organLayer()
+{
+    auto tf = std::make_unique<PreintTransferFunction1D>();
+    tf->setTableSize(256);
+    tf->setTextureUnit(2);
+    tf->preintTexture.unit = 5;
+    TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
+    s->colours[0] = {1.0f, 1.0f, 1.0f, 0.0f};
+    s->colours[1] = {0.5f, 0.5f, 0.5f, 0.0f};
+    s->colours[2] = {1.0f, 0.0f, 0.0f, 0.0f};
+    tf->computeVisibleRange();
+    return tf;
+}
+
+} // namespace
+
+TEST(TransferFunctionGL, LookupUploadHoldsRasterisedTableOnItsUnit)
+{
+    auto tf = organLayer();
+    glActiveTexture(GL_TEXTURE0);
+    tf->update();
+    // Bound on unit 2, which stays active.
+    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE2);
+    EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_1D)), tf->lookupTexture.handle);
+    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
+
+    const unsigned short* t = tf->lookupTable;
+    EXPECT_EQ(t[128 * 4 + 3], 52428);
+    EXPECT_EQ(t[128 * 4 + 0], 65535);
+    EXPECT_EQ(t[128 * 4 + 1], 0);
+    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_1D, tf->lookupTexture.handle, 256);
+    expectTexelsMatch(texels, t, 256, GL_TEXTURE_1D);
+    EXPECT_EQ(texels[0 * 4 + 3], 0);
+    EXPECT_GT(texels[128 * 4 + 3], 52000);
+}
+
+TEST(TransferFunctionGL, TextureIsRedefinedOnlyByUpdate)
+{
+    auto tf = organLayer();
+    // The first getTexture() fills and uploads; the second does not.
+    GLTex::OpenGLTexture* texture = tf->getTexture();
+    EXPECT_EQ(texture, &tf->lookupTexture);
+    EXPECT_EQ(texture->unit, 2);
+    EXPECT_TRUE(tf->built);
+    std::vector<unsigned short> first = readShorts(GL_TEXTURE_1D, texture->handle, 256);
+    EXPECT_GT(first[128 * 4 + 3], 52000);
+    tf->getShape("test")->points[1].y = tf->getShape("test")->points[2].y = 0.4f;
+    EXPECT_EQ(tf->getTexture(), texture);
+    EXPECT_EQ(readShorts(GL_TEXTURE_1D, texture->handle, 256), first);
+    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);  // not even rasterised
+
+    // A new size changes nothing in GL until the next update().
+    tf->setTableSize(128);
+    EXPECT_EQ(tf->lookupTexture.width, 128);
+    glBindTexture(GL_TEXTURE_1D, texture->handle);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
+    tf->update();
+    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
+    EXPECT_EQ(tf->lookupTable[64 * 4 + 3], 26214);  // 0.4 on the plateau
+
+    // A size below 2 is refused: table, sizes and texture stay.
+    unsigned short* table = tf->lookupTable;
+    tf->setTableSize(1);
+    tf->setTableSize(-5);
+    EXPECT_EQ(tf->tableSize, 128);
+    EXPECT_EQ(tf->lookupTable, table);
+    EXPECT_EQ(tf->preintTexture.width, 128);
+    EXPECT_EQ(tf->lookupTexture.allocWidth, 128);
+
+    // A visible range wholly outside 0..1 leaves table and texture alone.
+    tf->rangeMin = 1.5f;
+    tf->rangeMax = 2.0f;
+    tf->lookupTable[0] = 777;
+    std::vector<unsigned short> before = readShorts(GL_TEXTURE_1D, texture->handle, 128);
+    tf->update();
+    EXPECT_EQ(tf->lookupTable[0], 777);
+    EXPECT_EQ(readShorts(GL_TEXTURE_1D, texture->handle, 128), before);
+}
+
+TEST(TransferFunctionGL, PreintegrationUploadIsClampedSymmetricTable)
+{
+    auto tf = organLayer();
+    tf->setTableSize(64);
+    tf->update();
+    glActiveTexture(GL_TEXTURE0);
+    tf->computePreintegration();
+    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE5);
+    EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_2D)), tf->preintTexture.handle);
+    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 64);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT), 64);
+
+    std::vector<unsigned short> expected(64 * 64 * 4);
+    integratePreintegrationTable(tf->lookupTable, 64, 1.0, expected.data());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), tf->preintTable));
+    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_2D, tf->preintTexture.handle, 64 * 64);
+    expectTexelsMatch(texels, tf->preintTable, 64 * 64, GL_TEXTURE_2D);
+    // Texel (x, y) is the pair (column x, row y): (3, 40) and (40, 3) agree, and the
+    // clear corner (0, 0) is clear while the plateau diagonal is not.
+    for (int ch = 0; ch < 4; ++ch)
+        EXPECT_EQ(texels[(40 * 64 + 3) * 4 + ch], texels[(3 * 64 + 40) * 4 + ch]);
+    EXPECT_EQ(texels[3], 0);
+    EXPECT_GT(texels[(32 * 64 + 32) * 4 + 3], 20000);
+
+    // A longer segment is more opaque everywhere something is there.
+    tf->sampleDistance = 2.0;
+    tf->computePreintegration();
+    EXPECT_GT(tf->preintTable[(32 * 64 + 32) * 4 + 3], expected[(32 * 64 + 32) * 4 + 3]);
+}
+
+TEST(TransferFunctionGL, PreintegrationWaitsForLookupTableAndKeepsSameSize)
+{
+    PreintTransferFunction1D tf;
+    EXPECT_EQ(tf.tableSize, 2);
+    EXPECT_EQ(tf.sampleDistance, 1.0);
+    EXPECT_EQ(tf.lookupTable, nullptr);
+    EXPECT_EQ(tf.preintTexture.allocWidth, 2);
+    tf.preintTexture.unit = 5;
+    // No lookup table yet: nothing to integrate, nothing defined.
+    tf.computePreintegration();
+    glActiveTexture(GL_TEXTURE5);
+    glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 0);
+
+    tf.setTableSize(16);
+    tf.update();
+    tf.computePreintegration();
+    unsigned short* lookup = tf.lookupTable;
+    unsigned short* preint = tf.preintTable;
+    tf.setTableSize(16);  // the same size: both tables and textures stay
+    EXPECT_EQ(tf.lookupTable, lookup);
+    EXPECT_EQ(tf.preintTable, preint);
+    tf.setTableSize(1);   // refused: the pre-integration table stays as well
+    EXPECT_EQ(tf.preintTable, preint);
+    EXPECT_EQ(tf.preintTexture.height, 16);
+    tf.setTableSize(8);
+    EXPECT_EQ(tf.preintTexture.width, 8);
+    EXPECT_EQ(tf.preintTexture.allocHeight, 8);
+    glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 16);  // until recomputed
+}
+
+TEST(TransferFunctionGL, LoadingFileUploadsAndDestructionFreesTextures)
+{
+    char dir[] = "/tmp/quillet-tfn-XXXXXX";
+    std::string path = std::string(mkdtemp(dir)) + "/CT Skin.tfn";
+    std::ofstream(path) << "1\n1\nSkin\n900\n1400\n100\n200\n0.3\n\n16777215\n8421504\n255\n";
+
+    auto tf = std::make_unique<PreintTransferFunction1D>();
+    tf->setTableSize(256);
+    tf->setTextureUnit(2);
+    tf->preintTexture.unit = 5;
+    ASSERT_TRUE(tf->loadFromFile(path));
+    tf->computePreintegration();
+    std::remove(path.c_str());
+    rmdir(dir);
+
+    EXPECT_EQ(tf->rangeMin, 0.2197265625f);
+    glActiveTexture(GL_TEXTURE2);
+    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_1D, tf->lookupTexture.handle, 256);
+    expectTexelsMatch(texels, tf->lookupTable, 256, GL_TEXTURE_1D);
+    EXPECT_GT(texels[70 * 4 + 3], 19000);  // x = 0.2745, on the plateau at 0.3
+
+    // The game then shrinks the table; the ray caster's first getTexture() refills it.
+    tf->setTableSize(128);
+    tf->getTexture();
+    glBindTexture(GL_TEXTURE_1D, tf->lookupTexture.handle);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
+
+    GLuint lookup = tf->lookupTexture.handle, preint = tf->preintTexture.handle;
+    EXPECT_TRUE(glIsTexture(lookup));
+    tf.reset();
+    EXPECT_FALSE(glIsTexture(lookup));
+    EXPECT_FALSE(glIsTexture(preint));
+}

@@ -1,0 +1,560 @@
+// The bounding geometry against the real driver: buffer sizes and contents read back,
+// when classification and uploads happen, and the drawn blocks and boxes as pixels.
+#include "render/BoundingGeometry.h"
+#include "tests/render/octree_volume.h"
+#include "tests/support/GLTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace octree_test;
+
+namespace {
+
+const unsigned char kLevels2[3] = {2, 2, 2};
+const unsigned char kLevels5[3] = {5, 5, 5};
+const float kSentinel = -42.0f;
+
+template <typename V>
+std::vector<V> readBuffer(const VertexBufferObject& buffer, int bytes)
+{
+    const GLenum query = buffer.target == GL_ARRAY_BUFFER ? GL_ARRAY_BUFFER_BINDING
+                                                          : GL_ELEMENT_ARRAY_BUFFER_BINDING;
+    const GLint was = gltest::getInteger(query);
+    std::vector<V> out(size_t(bytes) / sizeof(V));
+    glBindBuffer(buffer.target, buffer.handle);
+    glGetBufferSubData(buffer.target, 0, bytes, out.data());
+    glBindBuffer(buffer.target, GLuint(was));
+    return out;
+}
+
+// Overwrites the whole vertex buffer, so that any later upload shows in a read-back.
+void poison(BoundingGeometry& g)
+{
+    std::vector<float> fill(size_t(g.vertexBytes) / sizeof(float), kSentinel);
+    g.vertexBuffer->upload(fill.data(), g.vertexBytes);
+}
+
+bool untouched(BoundingGeometry& g)
+{
+    for (float f : readBuffer<float>(*g.vertexBuffer, g.vertexBytes))
+        if (f != kSentinel)
+            return false;
+    return true;
+}
+
+// The boxes in the vertex buffer, and a check that nothing lies beyond them (the buffer
+// was poisoned before the upload).
+std::set<Box> uploadedBoxes(BoundingGeometry& g)
+{
+    std::vector<float> all = readBuffer<float>(*g.vertexBuffer, g.vertexBytes);
+    std::set<Box> boxes;
+    for (int b = 0; b < g.blockCount; ++b) {
+        Box box;
+        std::memcpy(box.data(), &all[size_t(b) * 24], sizeof(Box));
+        boxes.insert(box);
+    }
+    for (size_t i = size_t(g.blockCount) * 24; i < all.size(); ++i)
+        if (all[i] != kSentinel) {
+            ADD_FAILURE() << "float " << i << " written beyond " << g.blockCount << " boxes";
+            break;
+        }
+    return boxes;
+}
+
+// Boxes of the unit cube's level-2 leaves (4 per axis) and of its level-1 octants.
+Box leafBox(int bx, int by, int bz)
+{
+    const double lo[3] = {bx * 0.25, by * 0.25, bz * 0.25};
+    const double hi[3] = {lo[0] + 0.25, lo[1] + 0.25, lo[2] + 0.25};
+    return cornersOf(lo, hi);
+}
+Box octantBox(int ox, int oy, int oz)
+{
+    const double lo[3] = {ox * 0.5, oy * 0.5, oz * 0.5};
+    const double hi[3] = {lo[0] + 0.5, lo[1] + 0.5, lo[2] + 0.5};
+    return cornersOf(lo, hi);
+}
+
+// Both octants of one x half whole, plus the single leaves of block column bx.
+std::set<Box> halfAndColumn(int octantX, int bx)
+{
+    std::set<Box> boxes;
+    for (int oz = 0; oz < 2; ++oz)
+        for (int oy = 0; oy < 2; ++oy)
+            boxes.insert(octantBox(octantX, oy, oz));
+    for (int bz = 0; bz < 4; ++bz)
+        for (int by = 0; by < 4; ++by)
+            boxes.insert(leafBox(bx, by, bz));
+    return boxes;
+}
+
+// 16 voxels per axis, 255 from x = 8 on: with levels (2, 2, 2) and the one-voxel margin,
+// block columns 1 to 3 reach 255 and columns 0 to 2 hold zeros.
+Volume<unsigned char> brightRightHalf()
+{
+    Volume<unsigned char> v(16, 16, 16, 0);
+    v.fillX(8, 16, 255);
+    return v;
+}
+
+const double kUnit[3] = {1.0, 1.0, 1.0};
+const double kOrigin[3] = {0.0, 0.0, 0.0};
+
+// The caster's per-frame calls in their order.
+void frame(BoundingGeometry& g, float lower, float upper, const double* clipMin,
+           const double* clipMax, float threshold, int mode)
+{
+    g.updateRange(lower, upper);
+    g.updateClip(clipMin, clipMax);
+    g.updateThreshold(threshold);
+    g.setMode(mode);
+}
+
+// Orthographic view straight down -z onto the unit square; z = 1 is nearest.
+class TopView {
+public:
+    TopView()
+    {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0.0, 1.0, 0.0, 1.0, -2.0, 2.0);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~TopView()
+    {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+};
+
+// Draws the blocks the way the ray setup does, with each vertex's object position as
+// its colour; `backFaces` keeps the farthest back faces (exit points) instead.
+void drawBlocksAsPositions(BoundingGeometry& g, bool backFaces)
+{
+    glClearDepth(backFaces ? 0.0 : 1.0);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(backFaces ? GL_GREATER : GL_LESS);
+    glEnable(GL_CULL_FACE);
+    glCullFace(backFaces ? GL_FRONT : GL_BACK);
+    glBindBuffer(GL_ARRAY_BUFFER, g.vertexBuffer->handle);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer->handle);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glColorPointer(3, GL_FLOAT, 0, nullptr);
+    glDrawElements(GL_QUADS, g.blockCount * BoundingGeometry::indicesPerBox,
+                   BoundingGeometry::indexType, nullptr);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glDisable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glDepthFunc(GL_LESS);
+    glDisable(GL_DEPTH_TEST);
+    glClearDepth(1.0);
+}
+
+std::vector<float> readDepth(const gltest::OffscreenTarget& target)
+{
+    std::vector<float> depth(size_t(target.width()) * target.height());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, target.width(), target.height(), GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    return depth;
+}
+
+} // namespace
+
+TEST(BoundingGeometryGL, BuffersHoldEveryBlockOfTheFullTree)
+{
+    // The caller's buffer bindings survive the construction.
+    GLuint foreign[2];
+    glGenBuffers(2, foreign);
+    glBindBuffer(GL_ARRAY_BUFFER, foreign[0]);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, foreign[1]);
+    {
+        BoundingGeometry g(kLevels5);
+        EXPECT_EQ(gltest::getInteger(GL_ARRAY_BUFFER_BINDING), GLint(foreign[0]));
+        EXPECT_EQ(gltest::getInteger(GL_ELEMENT_ARRAY_BUFFER_BINDING), GLint(foreign[1]));
+
+        EXPECT_EQ(g.maxBlocks, 32768);
+        EXPECT_EQ(g.vertexBytes, 3145728);
+        EXPECT_EQ(g.indexBytes, 3145728); // 32-bit indices: 96 bytes per block
+        EXPECT_EQ(g.vertexBuffer->getSize(), 3145728);
+        EXPECT_EQ(g.indexBuffer->getSize(), 3145728);
+
+        EXPECT_EQ(g.blockCount, 0);
+
+        // Block 0 is the face table; every block's indices are its own eight corners in
+        // the same pattern, up to the last one.
+        std::vector<GLuint> indices = readBuffer<GLuint>(*g.indexBuffer, g.indexBytes);
+        ASSERT_EQ(indices.size(), 32768u * 24u);
+        for (int c = 0; c < 24; ++c)
+            EXPECT_EQ(indices[size_t(c)], BoundingGeometry::faceTable[c]);
+        int wrong = 0;
+        for (size_t b = 0; b < 32768; ++b)
+            for (size_t c = 0; c < 24; ++c)
+                wrong += indices[b * 24 + c] != 8 * b + BoundingGeometry::faceTable[c];
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(indices.back(), 8u * 32767u + 4u);
+        EXPECT_EQ(indices[32767u * 24u], 8u * 32767u + 3u);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glDeleteBuffers(2, foreign);
+
+    // (0, 0, 0): one block; the index buffer is exactly the face table.
+    const unsigned char none[3] = {0, 0, 0};
+    BoundingGeometry single(none);
+    EXPECT_EQ(single.maxBlocks, 1);
+    EXPECT_EQ(single.vertexBuffer->getSize(), 96);
+    EXPECT_EQ(single.indexBuffer->getSize(), 96);
+    std::vector<GLuint> table = readBuffer<GLuint>(*single.indexBuffer, 96);
+    EXPECT_EQ(table, std::vector<GLuint>(std::begin(BoundingGeometry::faceTable),
+                                         std::end(BoundingGeometry::faceTable)));
+
+    const unsigned char flat[3] = {5, 5, 4};
+    EXPECT_EQ(BoundingGeometry(flat).maxBlocks, 16384);
+
+    // Levels whose sizes do not fit the byte counts are refused, not wrapped.
+    const unsigned char huge[3] = {9, 9, 9};
+    try {
+        BoundingGeometry tooBig(huge);
+        ADD_FAILURE() << "levels (9, 9, 9) were accepted";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), "GL_BUFFER_SIZE exceeded");
+    }
+}
+
+TEST(BoundingGeometryGL, RepeatedInputsClassifyAndUploadNothing)
+{
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned char> v = brightRightHalf();
+    g.build(v.voxels.data(), v.dims, kUnit);
+    poison(g);
+
+    // First frame: the range reaches the tree and the visible blocks are uploaded, the
+    // right half as two whole octants, block column 1 leaf by leaf.
+    g.updateRange(0.5f, 1.0f);
+    EXPECT_EQ(g.rangeLowerCache, 0.5f);
+    EXPECT_EQ(g.blockCount, 4 + 16);
+    EXPECT_EQ(uploadedBoxes(g), halfAndColumn(1, 1));
+    // The whole volume as clip box cuts nothing: classified, no new upload needed.
+    poison(g);
+    g.updateClip(kOrigin, kUnit);
+    EXPECT_EQ(g.clipMaxCache[1], 1.0);
+    EXPECT_TRUE(untouched(g));
+    g.updateThreshold(0.3f);
+    EXPECT_FALSE(leafAt(*g.root, 0.9, 0.9, 0.9)->thresholdVisible);
+    EXPECT_TRUE(leafAt(*g.root, 0.4, 0.9, 0.9)->thresholdVisible) << "threshold not classified";
+    g.setMode(1);
+    EXPECT_TRUE(untouched(g));
+
+    // Spoil every leaf's range, and one leaf's clip flag: any classification or clip
+    // test would now change them.
+    forEachNode(*g.root, [](CPUOctTreeNode& n, int) {
+        n.box.valueMin = 1.0f;
+        n.box.valueMax = 0.0f;
+    });
+    CPUOctTreeNode* corner = leafAt(*g.root, 0.1, 0.1, 0.1);
+    corner->clipped = 1;
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    EXPECT_TRUE(untouched(g)) << "repeated inputs uploaded";
+    EXPECT_EQ(g.blockCount, 20);
+    EXPECT_TRUE(corner->clipped) << "repeated clip box tested";
+    EXPECT_TRUE(leafAt(*g.root, 0.9, 0.1, 0.1)->rangeVisible) << "repeated range classified";
+    EXPECT_TRUE(leafAt(*g.root, 0.4, 0.9, 0.9)->thresholdVisible) << "repeated threshold classified";
+
+    // A changed bound does reach the spoilt tree.
+    g.updateRange(0.5f, 0.9f);
+    EXPECT_EQ(g.blockCount, 0);
+    CPUOctTreeNode* leaf = leafAt(*g.root, 0.9, 0.1, 0.1);
+    EXPECT_FALSE(leaf->rangeVisible);
+
+    // A NaN bound never equals its cache, so it is passed on every time.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    g.updateRange(nan, 1.0f);
+    leaf->rangeVisible = 1;
+    g.updateRange(nan, 1.0f);
+    EXPECT_FALSE(leaf->rangeVisible) << "a NaN bound was taken for a repeat";
+}
+
+TEST(BoundingGeometryGL, ThresholdChangeWaitsForModeTwo)
+{
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned char> v = brightRightHalf();
+    g.build(v.voxels.data(), v.dims, kUnit);
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    ASSERT_EQ(g.blockCount, 20);
+
+    // Mode 1: a new threshold is classified but the range boxes stay.
+    poison(g);
+    g.updateThreshold(0.0f);
+    EXPECT_TRUE(leafAt(*g.root, 0.1, 0.1, 0.1)->thresholdVisible);
+    EXPECT_FALSE(leafAt(*g.root, 0.9, 0.1, 0.1)->thresholdVisible);
+    EXPECT_TRUE(untouched(g));
+    EXPECT_EQ(g.blockCount, 20);
+
+    // Mode 2: rebuilt from the threshold flags: the zero-holding left half and column 2.
+    g.setMode(2);
+    EXPECT_EQ(uploadedBoxes(g), halfAndColumn(0, 2));
+
+    // Under mode 2 a range change is classified but not uploaded; a clip change always is.
+    poison(g);
+    g.updateRange(0.9f, 1.0f);
+    EXPECT_TRUE(untouched(g));
+    const double clipMax[3] = {1.0, 1.0, 0.4};
+    g.updateClip(kOrigin, clipMax);
+    std::set<Box> expected;
+    for (int oy = 0; oy < 2; ++oy) {
+        const double lo[3] = {0.0, oy * 0.5, 0.0}, hi[3] = {0.5, oy * 0.5 + 0.5, 0.4};
+        expected.insert(cornersOf(lo, hi));
+    }
+    for (int by = 0; by < 4; ++by) {
+        const double lo[3] = {0.5, by * 0.25, 0.0}, mid[3] = {0.75, by * 0.25 + 0.25, 0.25};
+        const double top[3] = {0.75, by * 0.25 + 0.25, 0.4}, lo1[3] = {0.5, by * 0.25, 0.25};
+        expected.insert(cornersOf(lo, mid));
+        expected.insert(cornersOf(lo1, top));
+    }
+    EXPECT_EQ(uploadedBoxes(g), expected);
+
+    // Mode 3: either rule, each region once. Range [0.9, 1] shows block columns 1 to 3
+    // and the threshold columns 0 to 2, so each lower octant is whole by one of them.
+    poison(g);
+    g.setMode(3);
+    expected.clear();
+    for (int ox = 0; ox < 2; ++ox)
+        for (int oy = 0; oy < 2; ++oy) {
+            const double lo[3] = {ox * 0.5, oy * 0.5, 0.0}, hi[3] = {ox * 0.5 + 0.5, oy * 0.5 + 0.5, 0.4};
+            expected.insert(cornersOf(lo, hi));
+        }
+    EXPECT_EQ(uploadedBoxes(g), expected);
+}
+
+TEST(BoundingGeometryGL, RefreshSignedTouchesOnlySixteenBitTrees)
+{
+    // An 8-bit tree: neither the ranges nor the caches move.
+    BoundingGeometry g8(kLevels2);
+    Volume<unsigned char> v8 = brightRightHalf();
+    g8.build(v8.voxels.data(), v8.dims, kUnit);
+    frame(g8, 0.0f, 0.5f, kOrigin, kUnit, 0.3f, 1);
+    std::vector<float> before;
+    for (CPUOctTreeNode* leaf : leaves(*g8.root))
+        before.push_back(leaf->box.valueMin), before.push_back(leaf->box.valueMax);
+    Volume<unsigned short> other(16, 16, 16, 30000);
+    g8.refreshSigned(other.voxels.data());
+    std::vector<float> after;
+    for (CPUOctTreeNode* leaf : leaves(*g8.root))
+        after.push_back(leaf->box.valueMin), after.push_back(leaf->box.valueMax);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(g8.rangeLowerCache, 0.0f);
+    EXPECT_EQ(g8.rangeUpperCache, 0.5f);
+    EXPECT_EQ(g8.thresholdCache, 0.3f);
+
+    // A signed volume: -1000 left of x = 8, +1000 from there, as raw 16-bit patterns. Read
+    // unsigned, the left half looks bright; converted (v + 32768) it is the darker one.
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned short> raw(16, 16, 16, static_cast<unsigned short>(short(-1000)));
+    raw.fillX(8, 16, 1000);
+    g.build(raw.voxels.data(), raw.dims, kUnit);
+    poison(g);
+    frame(g, 0.0f, 0.5f, kOrigin, kUnit, 0.3f, 1);
+    EXPECT_EQ(uploadedBoxes(g), halfAndColumn(1, 1));
+
+    Volume<unsigned short> converted = raw;
+    for (auto& value : converted.voxels)
+        value = static_cast<unsigned short>(static_cast<short>(value) + 32768);
+    g.refreshSigned(converted.voxels.data());
+    EXPECT_EQ(leafAt(*g.root, 0.1, 0.1, 0.1)->box.valueMax, float(31768 / 65535.0));
+    EXPECT_EQ(leafAt(*g.root, 0.4, 0.1, 0.1)->box.valueMax, float(33768 / 65535.0));
+    EXPECT_EQ(g.rangeLowerCache, 0.0f); // 0.0 stays 0.0
+    EXPECT_EQ(g.rangeUpperCache, 0.5f * 1.1f);
+    EXPECT_EQ(g.thresholdCache, 0.3f * 1.1f);
+
+    // The same inputs again now reach the refreshed tree: the darker left half shows.
+    poison(g);
+    frame(g, 0.0f, 0.5f, kOrigin, kUnit, 0.3f, 1);
+    EXPECT_EQ(uploadedBoxes(g), halfAndColumn(0, 2));
+}
+
+TEST(BoundingGeometryGL, SecondBuildIsClassifiedOnTheNextFrame)
+{
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned char> first = brightRightHalf();
+    g.build(first.voxels.data(), first.dims, kUnit);
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    ASSERT_EQ(g.blockCount, 20);
+
+    // A wholly bright volume: the same inputs classify it and show it as one box.
+    Volume<unsigned char> bright(16, 16, 16, 255);
+    g.build(bright.voxels.data(), bright.dims, kUnit);
+    EXPECT_EQ(g.blockCount, 0) << "the old tree's boxes are not the new tree's";
+    poison(g);
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    EXPECT_EQ(uploadedBoxes(g), std::set<Box>{cornersOf(kOrigin, kUnit)});
+
+    // A dark volume shows nothing, although its classification reports no change.
+    Volume<unsigned char> dark(16, 16, 16, 0);
+    g.build(dark.voxels.data(), dark.dims, kUnit);
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    EXPECT_EQ(g.blockCount, 0);
+}
+
+TEST(BoundingGeometryGL, DrawnBlocksCoverTheVisibleHalf)
+{
+    // Bright up to x = 6: with the margin, block columns 0 and 1 only, x in [0, 0.5].
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned char> v(16, 16, 16, 0);
+    v.fillX(0, 7, 255);
+    g.build(v.voxels.data(), v.dims, kUnit);
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    ASSERT_EQ(g.blockCount, 4);
+
+    gltest::OffscreenTarget target(64, 64);
+    ASSERT_TRUE(target.complete());
+    TopView view;
+    for (bool backFaces : {false, true}) {
+        SCOPED_TRACE(backFaces ? "exit points" : "entry points");
+        drawBlocksAsPositions(g, backFaces);
+        std::vector<float> px = target.read();
+        int wrong = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const float* p = &px[(size_t(y) * 64 + x) * 4];
+                if (x < 32) {
+                    // Outside faces wind counter-clockwise: the front face is z = 1.
+                    wrong += std::abs(p[0] - (x + 0.5f) / 64) > 1e-4f ||
+                             std::abs(p[1] - (y + 0.5f) / 64) > 1e-4f ||
+                             std::abs(p[2] - (backFaces ? 0.0f : 1.0f)) > 1e-5f;
+                } else {
+                    wrong += p[0] != 0.0f || p[1] != 0.0f || p[2] != 0.0f;
+                }
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST(BoundingGeometryGL, BlocksBeyondSixteenBitIndicesDrawTheirOwnCorners)
+{
+    // A 3D checkerboard of 16384 single leaves (no two merge): half of them lie beyond
+    // block 8191, the top z layers among them. The ranges are set directly, a pattern no
+    // voxel layout gives with the one-voxel margins.
+    BoundingGeometry g(kLevels5);
+    Volume<unsigned char> v(32, 32, 32, 0);
+    g.build(v.voxels.data(), v.dims, kUnit);
+    forEachNode(*g.root, [](CPUOctTreeNode& n, int) {
+        if (n.type != CPUOctTreeNode::Leaf)
+            return;
+        int parity = 0;
+        for (int a = 0; a < 3; ++a)
+            parity += int(n.box.min[a] * 32 + 0.5);
+        n.box.valueMin = parity % 2 == 0 ? 0.9f : 0.0f;
+        n.box.valueMax = parity % 2 == 0 ? 1.0f : 0.1f;
+    });
+    frame(g, 0.5f, 1.0f, kOrigin, kUnit, 0.3f, 1);
+    ASSERT_EQ(g.blockCount, 16384);
+
+    gltest::OffscreenTarget target(64, 64);
+    TopView view;
+    for (bool backFaces : {false, true}) {
+        SCOPED_TRACE(backFaces ? "exit points" : "entry points");
+        drawBlocksAsPositions(g, backFaces);
+        std::vector<float> px = target.read();
+        int wrong = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                // Column (bx, by) is lit at z layer 31 when bx + by is odd, else at 30;
+                // its lowest lit layer is 0 when bx + by is even, else 1.
+                const bool odd = (x / 2 + y / 2) % 2 == 1;
+                const float z = backFaces ? (odd ? 1.0f : 0.0f) / 32 : (odd ? 32.0f : 31.0f) / 32;
+                wrong += std::abs(px[(size_t(y) * 64 + x) * 4 + 2] - z) > 1e-5f;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST(BoundingGeometryGL, VolumeBoxesDrawFromClientMemoryAndKeepTheCallersArrays)
+{
+    BoundingGeometry g(kLevels2);
+    Volume<unsigned char> v(16, 16, 16, 255);
+    g.build(v.voxels.data(), v.dims, kUnit);
+    const double clipMin[3] = {0.25, 0.25, 0.0}, clipMax[3] = {0.75, 0.5, 0.6};
+    frame(g, 0.5f, 1.0f, clipMin, clipMax, 0.3f, 1);
+
+    gltest::OffscreenTarget target(64, 64);
+    TopView view;
+    // The caller has the block buffers bound and the vertex array on, as during the ray
+    // setup with blocks: the boxes must still come from client memory.
+    glBindBuffer(GL_ARRAY_BUFFER, g.vertexBuffer->handle);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer->handle);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+
+    // Depth of the nearest face: 0.5 - z / 4 under this projection.
+    auto drawnDepth = [&](void (BoundingGeometry::*draw)()) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        (g.*draw)();
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_DEPTH_TEST);
+        return readDepth(target);
+    };
+
+    std::vector<float> clipped = drawnDepth(&BoundingGeometry::drawClippedBox);
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 16 && x < 48 && y >= 16 && y < 32;
+            wrong += std::abs(clipped[size_t(y) * 64 + x] - (inside ? 0.35f : 1.0f)) > 1e-5f;
+        }
+    EXPECT_EQ(wrong, 0);
+
+    std::vector<float> whole = drawnDepth(&BoundingGeometry::drawBox);
+    wrong = 0;
+    for (float d : whole)
+        wrong += std::abs(d - 0.25f) > 1e-5f;
+    EXPECT_EQ(wrong, 0);
+
+    // The caller's array state is as it was.
+    EXPECT_EQ(gltest::getInteger(GL_ARRAY_BUFFER_BINDING), GLint(g.vertexBuffer->handle));
+    EXPECT_EQ(gltest::getInteger(GL_ELEMENT_ARRAY_BUFFER_BINDING), GLint(g.indexBuffer->handle));
+    EXPECT_EQ(gltest::getInteger(GL_VERTEX_ARRAY_BUFFER_BINDING), GLint(g.vertexBuffer->handle));
+    EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+    // From a clean state the vertex array is off again afterwards.
+    drawnDepth(&BoundingGeometry::drawBox);
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+
+    // A clip box beside the volume leaves no clipped box to draw; the whole box stays.
+    const double awayMin[3] = {2.0, 2.0, 2.0}, awayMax[3] = {3.0, 3.0, 3.0};
+    g.updateClip(awayMin, awayMax);
+    EXPECT_EQ(g.blockCount, 0);
+    wrong = 0;
+    for (float d : drawnDepth(&BoundingGeometry::drawClippedBox))
+        wrong += d != 1.0f;
+    EXPECT_EQ(wrong, 0);
+    wrong = 0;
+    for (float d : drawnDepth(&BoundingGeometry::drawBox))
+        wrong += std::abs(d - 0.25f) > 1e-5f;
+    EXPECT_EQ(wrong, 0);
+}
