@@ -1,0 +1,102 @@
+// Generates the game's data that cannot be shipped as files: the CT volume of a body
+// (an anatomical phantom, "taa.mhd" and "taa.raw") and the two tool icons. The output
+// is the same, byte for byte, on every run. Optionally draws three mid-slices.
+//
+//   quillet-phantom [--out DIR] [--slices PICTURE] [--at X,Y,Z] [--window LEVEL,WIDTH] [--threads N]
+//
+//   --out DIR          write taa.mhd, taa.raw, rottool.bmp and movetool.bmp into DIR
+//   --slices PICTURE   coronal, sagittal and axial slice side by side (.png or .pgm)
+//   --at X,Y,Z         where the slices cross, in mm (default: the middle of the volume)
+//   --window L,W       grey window in HU (default -150,1700)
+#include "tools/phantom/Bitmap.h"
+#include "tools/phantom/MetaImageWriter.h"
+#include "tools/phantom/Phantom.h"
+#include "tools/phantom/SlicePicture.h"
+#include "tools/phantom/Tissue.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <sstream>
+#include <string>
+#include <thread>
+
+using namespace phantom;
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: quillet-phantom [--out DIR] [--slices PICTURE] [--at X,Y,Z] [--window LEVEL,WIDTH] "
+                 "[--threads N]\n");
+    return 2;
+}
+
+// "a,b[,c]" into `count` numbers; false unless exactly that many parse completely.
+bool parseNumbers(const std::string& text, double* values, int count)
+{
+    std::istringstream in(text);
+    for (int n = 0; n < count; ++n) {
+        if (!(in >> values[n]))
+            return false;
+        if (n + 1 < count && in.get() != ',')
+            return false;
+    }
+    return (in >> std::ws).eof();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string outDir, slices;
+    SliceOptions view;
+    int threads = int(std::min(2u, std::max(1u, std::thread::hardware_concurrency())));
+    for (int a = 1; a < argc; ++a) {
+        std::string arg = argv[a];
+        if (a + 1 >= argc)
+            return usage();
+        std::string value = argv[++a];
+        double v[3];
+        if (arg == "--out")
+            outDir = value;
+        else if (arg == "--slices")
+            slices = value;
+        else if (arg == "--at" && parseNumbers(value, v, 3))
+            view.at = {v[0], v[1], v[2]};
+        else if (arg == "--window" && parseNumbers(value, v, 2) && v[1] > 0)
+            view.level = v[0], view.width = v[1];
+        else if (arg == "--threads" && parseNumbers(value, v, 1) && v[0] >= 1 && v[0] <= 64)
+            threads = int(v[0]);
+        else
+            return usage();
+    }
+    if (outDir.empty() && slices.empty())
+        return usage();
+
+    try {
+        auto start = std::chrono::steady_clock::now();
+        PhantomVolume volume = generatePhantom(false, threads);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!outDir.empty()) {
+            MetaImage image{{Grid::nx, Grid::ny, Grid::nz}, {Grid::sx, Grid::sy, Grid::sz}, &volume.hu};
+            writeMetaImage(image, outDir, "taa");
+            writeFileAtomically(outDir + "/rottool.bmp", encodeBitmap(rotateIcon()));
+            writeFileAtomically(outDir + "/movetool.bmp", encodeBitmap(moveIcon()));
+            std::printf("CT phantom %d x %d x %d voxels of %g x %g x %g mm (MET_SHORT, HU %d..%d) in %.2f s: %s/taa.mhd\n",
+                        Grid::nx, Grid::ny, Grid::nz, Grid::sx, Grid::sy, Grid::sz, hu::kMinimum, hu::kMaximum,
+                        seconds, outDir.c_str());
+        }
+        if (!slices.empty()) {
+            writePicture(slicePicture(volume.hu, view), slices);
+            std::printf("Slices through (%g, %g, %g) mm: %s\n", view.at.x, view.at.y, view.at.z, slices.c_str());
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillet-phantom: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
