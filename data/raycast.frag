@@ -1,0 +1,142 @@
+// Ray-casting program, fragment stage: marches one ray per pixel through the volume,
+// front to back, and writes the layer's colour and opacity.
+//
+// Output: PREMULTIPLIED colour. rgb already carries the opacity (rgb <= a), so layers
+// combine with "over" as  dst = src + (1 - src.a) * dst,  and a pixel no ray reached is
+// (0, 0, 0, 0).
+//
+// Not read here: "iso_value" and "transfer_function2D" (the caster skips what a program
+// does not declare).
+#version 120
+
+uniform sampler2D ray_start;       // rgb: object-space entry point
+uniform sampler2D ray_dirTex;      // rgb: exit - entry; a: ray length (0 = the ray misses)
+uniform sampler3D volume;          // normalised intensity
+uniform sampler1D transfer_function; // RGBA by intensity, colour not premultiplied
+uniform sampler2D preint_function; // segment colour (premultiplied) and opacity by intensity pair
+uniform sampler2D jitter;          // random values, 32 x 32 texels, repeating
+
+uniform vec3 texScaleFactors;      // object space -> volume texture coordinates
+uniform vec3 dX;                   // one volume texel along x, in texture coordinates
+uniform vec3 dY;                   // ... along y
+uniform vec3 dZ;                   // ... along z
+uniform vec2 tileSize;             // jitter tiles across the target
+// The caster sends the following only when they differ from its own defaults, so each
+// starts at that default here; useShading alone deliberately differs (on).
+uniform float sample_distance = 0.004; // step, object-space units
+uniform int max_samples = 600;     // steps per ray at most
+uniform int usePreint = 0;         // classify segments through preint_function
+uniform int useJitter = 0;         // offset each ray's start by up to one step
+uniform int useShading = 1;        // never sent by the game, so shading is on by default
+uniform vec3 lightPos = vec3(0.0); // point light, object space
+uniform vec3 eye = vec3(0.0);      // camera, object space
+
+const float kOpaque = 0.99;        // early ray termination
+const float kAmbient = 0.35;
+const float kDiffuse = 0.65;
+const float kSpecular = 0.25;
+const float kShininess = 24.0;
+
+float intensityAt(vec3 position)
+{
+    return texture3D(volume, position * texScaleFactors).r;
+}
+
+// Colour (premultiplied) and opacity of the step that ends at intensity `back`.
+vec4 classify(float front, float back, bool preintegrated)
+{
+    // The pre-integration table holds, for every pair (front, back), what a whole segment
+    // accumulates while the intensity runs linearly from one to the other; its colour is
+    // already weighted by opacity. The table is symmetric, so the pair's order is free.
+    if (preintegrated)
+        return texture2D(preint_function, vec2(front, back));
+    vec4 c = texture1D(transfer_function, back);
+    return vec4(c.rgb * c.a, c.a);
+}
+
+// Composites one ray front to back. `strongest` returns the position of the sample that
+// contributes most to the pixel, where the ray is lit.
+vec4 march(vec3 start, vec3 dir, float rayLength, float offset, bool preintegrated, out vec3 strongest)
+{
+    vec4 result = vec4(0.0);
+    float strongestShare = 0.0;
+    strongest = start;
+    float previous = intensityAt(start + dir * offset);
+    for (int i = 0; i < max_samples; ++i) {
+        float t = offset + float(i) * sample_distance;
+        if (t > rayLength || result.a > kOpaque)
+            break;
+        vec3 position = start + dir * t;
+        float value = intensityAt(position);
+        vec4 c = classify(previous, value, preintegrated);
+        previous = value;
+        // Front to back: the opacity gathered so far hides that share of this sample.
+        float share = (1.0 - result.a) * c.a;
+        if (share > strongestShare) {
+            strongestShare = share;
+            strongest = position;
+        }
+        result += (1.0 - result.a) * c;
+    }
+    return result;
+}
+
+// Blinn-Phong with the intensity gradient as normal; two-sided, since the camera may
+// look at a surface from inside the body. Takes and returns premultiplied colour.
+vec3 shade(vec3 colour, float alpha, vec3 position)
+{
+    // Central differences over at least one texel, and over a whole step where steps are
+    // longer: the lit sample may lie up to a step from the surface it stands for.
+    vec3 tc = position * texScaleFactors;
+    vec3 reach = max(vec3(dX.x, dY.y, dZ.z), sample_distance * texScaleFactors);
+    vec3 x = vec3(reach.x, 0.0, 0.0);
+    vec3 y = vec3(0.0, reach.y, 0.0);
+    vec3 z = vec3(0.0, 0.0, reach.z);
+    vec3 difference = vec3(texture3D(volume, tc + x).r - texture3D(volume, tc - x).r,
+                           texture3D(volume, tc + y).r - texture3D(volume, tc - y).r,
+                           texture3D(volume, tc + z).r - texture3D(volume, tc - z).r);
+    // Per object-space unit, so that anisotropic voxels tilt the normal correctly.
+    vec3 gradient = difference * texScaleFactors / reach;
+    float magnitude = length(gradient);
+    if (magnitude < 1e-4)
+        return colour;             // homogeneous region: no surface to light
+    vec3 n = -gradient / magnitude;
+    vec3 l = normalize(lightPos - position);
+    vec3 h = normalize(l + normalize(eye - position));
+    float diffuse = abs(dot(n, l));
+    float specular = pow(abs(dot(n, h)), kShininess);
+    // A highlight never makes a pixel brighter than it is opaque.
+    return min(colour * (kAmbient + kDiffuse * diffuse) + alpha * kSpecular * specular, vec3(alpha));
+}
+
+void main()
+{
+    vec2 pixel = gl_TexCoord[0].st;
+    vec4 direction = texture2D(ray_dirTex, pixel);
+    float rayLength = direction.a;
+    vec4 result = vec4(0.0);
+
+    if (rayLength > 0.0) {
+        vec3 start = texture2D(ray_start, pixel).rgb;
+        vec3 dir = normalize(direction.rgb);
+        float offset = 0.0;
+        if (useJitter != 0)
+            offset = texture2D(jitter, pixel * tileSize).r * sample_distance;
+
+        // A software renderer may run both sides of a branch, but it leaves a loop as soon
+        // as no pixel needs it: so one loop per classification rather than a branch in
+        // every step.
+        vec3 strongest;
+        if (usePreint != 0)
+            result = march(start, dir, rayLength, offset, true, strongest);
+        else
+            result = march(start, dir, rayLength, offset, false, strongest);
+
+        // Lit once per ray, where it contributes most: a gradient in every step would
+        // cost six more volume reads per step, and a layer shows one kind of surface, so
+        // one normal per pixel looks close to per-step lighting at a fraction of the cost.
+        if (useShading != 0 && result.a > 0.0)
+            result.rgb = shade(result.rgb, result.a, strongest);
+    }
+    gl_FragColor = result;
+}

@@ -1,0 +1,339 @@
+// The caster's pictures against independent CPU results: the entry, exit and direction
+// images against exact ray-box intersections (camera outside and inside the box), and
+// the rendered layer against a CPU ray caster with the same sampling, transfer function
+// and compositing rule, for single samples, pre-integration and jitter.
+#include "render/BoundingGeometry.h"
+#include "tests/render/raycaster_fixture.h"
+#include "tests/render/raycaster_reference.h"
+#include "tests/support/GLTestSupport.h"
+
+#include <cstdio>
+
+using reference::Vec3;
+
+namespace {
+
+constexpr int kSize = 88;               // square target: jitter texels fall on whole pixels
+const int kDims[3] = {64, 64, 32};      // unit spacing: the box is 1 x 1 x 0.5
+
+// Colour and opacity of the CPU and GPU pictures may differ by this much per channel and
+// pixel: entry points and directions in half floats move the samples by up to about 5e-4
+// (measured worst case 0.03; fed the GPU's own rays, the CPU comes within 0.012), and
+// the mean over all channels stays far below.
+constexpr float kPictureTolerance = 0.04f;
+constexpr double kMeanTolerance = 0.001;
+// Ray images are half floats of values up to about 1.5.
+constexpr float kPositionTolerance = 2e-3f;
+
+class RaycasterReference : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tf = raytest::makeTransferFunction({{0.15f, 0}, {0.35f, 0.3f}, {0.6f, 0.3f}, {0.9f, 0}});
+        caster = raytest::makeCaster(tf.get(), kSize, kSize);
+        std::vector<unsigned char> voxels = raytest::sphereVolume(kDims);
+        raytest::captureStdout([&] { caster->setVolume(voxels.data(), kDims[0], kDims[1], kDims[2], 1, 1, 1); });
+    }
+
+    // The camera on both stacks; near and far points of every pixel centre and corner in
+    // the caster's object space, by GLU's own unprojection.
+    void placeCamera(double fovy, double nearPlane, const Vec3& eye, const Vec3& centre)
+    {
+        raytest::setCamera(fovy, 1.0, nearPlane, 4.0, eye, centre);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glPushMatrix();
+        glTranslated(-caster->halfScale[0], -caster->halfScale[1], -caster->halfScale[2]);
+        glGetDoublev(GL_MODELVIEW_MATRIX, objectModelview);
+        glPopMatrix();
+    }
+
+    reference::Ray rayAt(double x, double y) const
+    {
+        const GLint viewport[4] = {0, 0, kSize, kSize};
+        Vec3 nearPoint, farPoint;
+        gluUnProject(x, y, 0, objectModelview, projection, viewport, &nearPoint[0], &nearPoint[1], &nearPoint[2]);
+        gluUnProject(x, y, 1, objectModelview, projection, viewport, &farPoint[0], &farPoint[1], &farPoint[2]);
+        return reference::castRay(nearPoint, farPoint, {0, 0, 0},
+                                  {caster->scale[0], caster->scale[1], caster->scale[2]});
+    }
+
+    // Whether the four corners of a pixel agree on hitting the box: only there is the
+    // rasteriser's coverage certain.
+    bool coverageIsClear(int x, int y) const
+    {
+        bool centre = rayAt(x + 0.5, y + 0.5).hit;
+        for (int c = 0; c < 4; ++c)
+            if (rayAt(x + (c & 1), y + (c >> 1)).hit != centre)
+                return false;
+        return true;
+    }
+
+    void renderWithoutShading()
+    {
+        std::fill(caster->params.lightPos, caster->params.lightPos + 3, 0.0f);
+        caster->render();
+    }
+
+    // Texels the GPU sampled, read back, so that both sides classify the same numbers.
+    reference::Texture3D volumeTexels() const
+    {
+        const GLTex::GLTex3D* v = caster->volumeTexture;
+        reference::Texture3D t{{v->allocWidth, v->allocHeight, v->allocDepth}, {}};
+        t.texels.resize(size_t(v->allocWidth) * v->allocHeight * v->allocDepth);
+        glBindTexture(GL_TEXTURE_3D, v->handle);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_3D, 0, GL_RED, GL_FLOAT, t.texels.data());
+        glBindTexture(GL_TEXTURE_3D, 0);
+        return t;
+    }
+
+    struct Comparison {
+        float maxError = 0;
+        double meanError = 0;
+        int opaque = 0;      // pixels past the termination threshold
+        int visible = 0;     // pixels with opacity above 0.2
+    };
+
+    // The GPU picture against the CPU march for every pixel; `offsetAt` gives a pixel's
+    // start offset along its ray.
+    Comparison compareWithCpu(const reference::MarchSettings& base,
+                              const std::function<double(int, int)>& offsetAt = nullptr)
+    {
+        const reference::Texture3D volume = volumeTexels();
+        const std::vector<float> gpu = raytest::readTarget(caster->resultTexture);
+        Comparison c;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                reference::MarchSettings s = base;
+                if (offsetAt)
+                    s.startOffset = offsetAt(x, y);
+                reference::RGBA cpu = reference::march(rayAt(x + 0.5, y + 0.5), volume, s);
+                const float* g = &gpu[(size_t(y) * kSize + x) * 4];
+                for (int k = 0; k < 4; ++k) {
+                    float e = std::fabs(g[k] - cpu[k]);
+                    c.meanError += e;
+                    if (e > c.maxError)
+                        c.maxError = e;
+                }
+                c.opaque += cpu[3] > 0.99f;
+                c.visible += cpu[3] > 0.2f;
+            }
+        c.meanError /= double(kSize) * kSize * 4;
+        std::printf("    max error %.4f, mean error %.5f, %d visible, %d opaque pixels\n", c.maxError,
+                    c.meanError, c.visible, c.opaque);
+        return c;
+    }
+
+    reference::MarchSettings settings(const reference::Texture1D& table, const reference::Texture2D* preint) const
+    {
+        return {caster->params.sampleDistance, caster->params.maxSamples,
+                {caster->texScaleFactors[0], caster->texScaleFactors[1], caster->texScaleFactors[2]},
+                &table, preint};
+    }
+
+    reference::Texture1D lookupTexels() const
+    {
+        return {{tf->tableSize, 1, raytest::readTexture(tf->getTexture(), tf->tableSize)}};
+    }
+
+    void switchShadingOff()
+    {
+        GLSLProgram* program = caster->raycastProgram;
+        glUseProgram(program->handle);
+        glUniform1i(program->findUniform("useShading")->location, 0);
+        glUseProgram(0);
+    }
+
+    std::unique_ptr<Classification::PreintTransferFunction1D> tf;
+    std::unique_ptr<GLSLRaycaster> caster;
+    GLdouble projection[16], objectModelview[16];
+};
+
+} // namespace
+
+TEST_F(RaycasterReference, RayImagesMatchExactBoxIntersections)
+{
+    struct View {
+        const char* name;
+        bool inside;
+        double fovy, nearPlane;
+        Vec3 eye, centre;
+    };
+    // World coordinates: the box is centred on the origin, (+-0.5, +-0.5, +-0.25).
+    const View views[] = {{"camera outside", false, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}},
+                          {"camera inside", true, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}}};
+    for (const View& view : views) {
+        SCOPED_TRACE(view.name);
+        placeCamera(view.fovy, view.nearPlane, view.eye, view.centre);
+        renderWithoutShading();
+        const std::vector<float> start = raytest::readTarget(caster->rayStartTexture);
+        const std::vector<float> end = raytest::readTarget(caster->rayEndTexture);
+        const std::vector<float> dir = raytest::readTarget(caster->rayDirTexture);
+
+        int hits = 0, misses = 0, mismatches = 0;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                if (!coverageIsClear(x, y))
+                    continue;
+                const size_t i = (size_t(y) * kSize + x) * 4;
+                reference::Ray ray = rayAt(x + 0.5, y + 0.5);
+                bool ok = true;
+                if (!ray.hit) {
+                    ++misses;
+                    // The direction pass filters its inputs linearly: a neighbouring hit can
+                    // leak in by a rounding error of the texture coordinate and make the
+                    // direction garbage, but the length, which the ray caster goes by, stays 0.
+                    ok = start[i + 3] == 0 && end[i] == 0 && end[i + 1] == 0 && end[i + 2] == 0 &&
+                         end[i + 3] == 0 && std::fabs(dir[i + 3]) < 1e-4f;
+                } else {
+                    ++hits;
+                    double length = 0;
+                    for (int a = 0; a < 3; ++a) {
+                        double d = ray.exit[a] - ray.entry[a];
+                        length += d * d;
+                        ok = ok && std::fabs(start[i + a] - ray.entry[a]) < kPositionTolerance &&
+                             std::fabs(end[i + a] - ray.exit[a]) < kPositionTolerance &&
+                             std::fabs(dir[i + a] - d) < kPositionTolerance;
+                    }
+                    ok = ok && start[i + 3] == 1 && end[i + 3] == 1 &&
+                         std::fabs(dir[i + 3] - std::sqrt(length)) < 2 * kPositionTolerance;
+                }
+                if (!ok && ++mismatches <= 3)
+                    ADD_FAILURE() << "pixel " << x << ", " << y << ": entry (" << start[i] << ", "
+                                  << start[i + 1] << ", " << start[i + 2] << ", " << start[i + 3]
+                                  << "), exact (" << ray.entry[0] << ", " << ray.entry[1] << ", "
+                                  << ray.entry[2] << "), hit " << ray.hit << "; exit (" << end[i] << ", "
+                                  << end[i + 1] << ", " << end[i + 2] << ", " << end[i + 3] << "), exact ("
+                                  << ray.exit[0] << ", " << ray.exit[1] << ", " << ray.exit[2]
+                                  << "); direction alpha " << dir[i + 3];
+            }
+        EXPECT_EQ(mismatches, 0);
+        EXPECT_GT(hits, kSize * kSize / 4);
+        if (view.inside)
+            EXPECT_EQ(misses, 0);                   // from inside, every ray leaves the box
+        else
+            EXPECT_GT(misses, kSize * kSize / 10);  // the box does not fill the picture
+    }
+}
+
+TEST_F(RaycasterReference, LayerMatchesCpuRayCasterWithinTolerance)
+{
+    placeCamera(40, 0.1, {0.65, 0.45, 0.9}, {0, 0, 0});
+    switchShadingOff();
+    caster->params.sampleDistance = 0.01f;
+    caster->params.maxSamples = 400;
+    const reference::Texture1D table = lookupTexels();
+    const int n = tf->tableSize;
+    const reference::Texture2D preint{n, n, raytest::readTexture(&tf->preintTexture, n * n)};
+
+    {
+        SCOPED_TRACE("single samples");
+        renderWithoutShading();
+        Comparison c = compareWithCpu(settings(table, nullptr));
+        EXPECT_LE(c.maxError, kPictureTolerance);
+        EXPECT_LE(c.meanError, kMeanTolerance);
+        EXPECT_GT(c.visible, 700);
+        EXPECT_GT(c.opaque, 300);   // rays that stop early are part of the comparison
+    }
+    {
+        SCOPED_TRACE("pre-integrated");
+        caster->params.usePreint = true;
+        renderWithoutShading();
+        Comparison c = compareWithCpu(settings(table, &preint));
+        EXPECT_LE(c.maxError, kPictureTolerance);
+        EXPECT_LE(c.meanError, kMeanTolerance);
+        EXPECT_GT(c.visible, 700);
+    }
+    {
+        SCOPED_TRACE("jittered");
+        // Long steps, so that an offset of up to one step shows in the picture.
+        caster->params.usePreint = false;
+        caster->params.useJitter = true;
+        caster->params.sampleDistance = 0.04f;
+        renderWithoutShading();
+        std::vector<float> jitter(32 * 32 * 4);
+        glBindTexture(GL_TEXTURE_2D, GLSLRaycaster::jitterTexture);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, jitter.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        // Tiles of 32 texels repeat across the target, one texel per pixel.
+        const float d = caster->params.sampleDistance;
+        auto offset = [&](int x, int y) { return double(jitter[((y % 32) * 32 + x % 32) * 4] * d); };
+        Comparison c = compareWithCpu(settings(table, nullptr), offset);
+        EXPECT_LE(c.maxError, kPictureTolerance);
+        EXPECT_LE(c.meanError, kMeanTolerance);
+        // Without the offsets the CPU picture is clearly further off, or the check above
+        // would prove nothing about them.
+        Comparison unjittered = compareWithCpu(settings(table, nullptr));
+        EXPECT_GT(unjittered.meanError, 3 * c.meanError);
+    }
+}
+
+TEST_F(RaycasterReference, ShadingChangesColourButNotOpacityAndStaysPremultiplied)
+{
+    placeCamera(40, 0.1, {0.65, 0.45, 0.9}, {0, 0, 0});
+    caster->params.sampleDistance = 0.01f;
+    auto renderLit = [&] {
+        caster->params.lightPos[0] = 1;   // eye space: right of the camera
+        caster->params.lightPos[1] = 0;
+        caster->params.lightPos[2] = 0;
+        caster->render();
+        return raytest::readTarget(caster->resultTexture);
+    };
+    const std::vector<float> shaded = renderLit();  // the program's own default: on
+    switchShadingOff();
+    const std::vector<float> flat = renderLit();
+
+    int recoloured = 0;
+    for (size_t i = 0; i < shaded.size(); i += 4) {
+        EXPECT_NEAR(shaded[i + 3], flat[i + 3], 1e-3) << "texel " << i / 4;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_LE(shaded[i + k], shaded[i + 3] + 1e-3f) << "texel " << i / 4;
+        recoloured += std::fabs(shaded[i] - flat[i]) > 0.02f;
+    }
+    EXPECT_GT(recoloured, 500);
+}
+
+TEST(RaycasterBlocks, MoreThan8192BlocksAllBoundTheRays)
+{
+    // 128^3 voxels at levels (5, 5, 5): leaves of 4 voxels. A checkerboard of leaves has
+    // bright interiors (each leaf's range scan reaches one voxel into its neighbours, so
+    // the bright voxels keep off the leaf borders): 16384 separate visible blocks, twice
+    // what 16-bit indices can address.
+    const int n = 128;
+    std::vector<unsigned char> voxels(size_t(n) * n * n, 0);
+    for (int z = 0; z < n; ++z)
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                bool inner = x % 4 == 1 || x % 4 == 2;
+                inner = inner && (y % 4 == 1 || y % 4 == 2) && (z % 4 == 1 || z % 4 == 2);
+                if (inner && (x / 4 + y / 4 + z / 4) % 2 == 0)
+                    voxels[(size_t(z) * n + y) * n + x] = 255;
+            }
+    auto tf = raytest::makeTransferFunction({{0.5f, 0}, {0.6f, 1}, {0.9f, 1}, {1, 0}});
+    auto caster = raytest::makeCaster(tf.get(), 64, 64);
+    for (unsigned char& level : caster->params.maxLevel)
+        level = 5;
+    raytest::captureStdout([&] { caster->setVolume(voxels.data(), n, n, n, 1, 1, 1); });
+    caster->params.useBlocks = true;
+
+    // Looking down z from above: the top layer of blocks (z = 31/32 to 1) holds blocks
+    // 15872 and on, so every ray must enter at z >= 30/32 and leave at z <= 2/32. Were
+    // the upper blocks lost, rays would enter below the middle.
+    // Slightly off the axes: a ray exactly through the edge where two blocks of the
+    // checkerboard touch diagonally grazes both.
+    raytest::setCamera(30, 1, 0.5, 5, {0.013, 0.029, 2.5}, {0.013, 0.029, 0}, {0, 1, 0});
+    caster->render();
+    ASSERT_EQ(caster->blockGeometry->blockCount, 16384);
+    const std::vector<float> start = raytest::readTarget(caster->rayStartTexture);
+    const std::vector<float> end = raytest::readTarget(caster->rayEndTexture);
+    int hits = 0, wrong = 0;
+    for (size_t i = 0; i < start.size(); i += 4) {
+        // Central rays only: near the silhouette a slanted ray leaves through a side face.
+        if (start[i + 3] != 1 || std::fabs(start[i] - 0.5f) > 0.25f || std::fabs(start[i + 1] - 0.5f) > 0.25f)
+            continue;
+        ++hits;
+        wrong += start[i + 2] < 30.0f / 32 - 1e-3f || end[i + 2] > 2.0f / 32 + 1e-3f;
+    }
+    EXPECT_GT(hits, 64 * 64 / 8);
+    EXPECT_EQ(wrong, 0);
+}

@@ -1,0 +1,339 @@
+// Ray caster construction and volume upload against the real driver: targets and
+// framebuffer, the shared jitter texture, the geometry values and one-time uniforms,
+// the stretch of each voxel type and the order of octree build and conversion.
+#include "gl/FramebufferObject.h"
+#include "render/BoundingGeometry.h"
+#include "tests/render/raycaster_fixture.h"
+#include "tests/support/GLTestSupport.h"
+
+#include <algorithm>
+
+using raytest::captureStdout;
+using raytest::makeCaster;
+using raytest::uniformFloats;
+using raytest::uniformInt;
+
+namespace {
+
+GLint texLevel(GLenum target, GLuint texture, GLenum name)
+{
+    GLint v = 0;
+    glBindTexture(target, texture);
+    glGetTexLevelParameteriv(target, 0, name, &v);
+    glBindTexture(target, 0);
+    return v;
+}
+
+GLint attachedName(GLuint framebuffer, GLenum attachment)
+{
+    GLint previous = gltest::getInteger(GL_FRAMEBUFFER_BINDING_EXT);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    GLint name = 0;
+    glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, attachment,
+                                             GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT, &name);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, GLuint(previous));
+    return name;
+}
+
+std::vector<unsigned short> readVolume16(const GLTex::GLTex3D* volume)
+{
+    std::vector<unsigned short> texels(size_t(volume->allocWidth) * volume->allocHeight * volume->allocDepth);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_3D, volume->handle);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_3D, 0, GL_RED, GL_UNSIGNED_SHORT, texels.data());
+    glBindTexture(GL_TEXTURE_3D, 0);
+    return texels;
+}
+
+class RaycasterSetup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tf = raytest::makeTransferFunction({{0.2f, 0}, {0.3f, 0.5f}, {0.6f, 0.5f}, {0.8f, 0}});
+    }
+    std::unique_ptr<Classification::PreintTransferFunction1D> tf;
+};
+
+} // namespace
+
+TEST_F(RaycasterSetup, ConstructionLeavesTargetsFramebufferAndAnEmptyVolume)
+{
+    std::unique_ptr<GLSLRaycaster> caster;
+    captureStdout([&] { caster = std::make_unique<GLSLRaycaster>(); });
+
+    // Defaults, and the sent copy equal to them.
+    EXPECT_EQ(caster->targetWidth, 512);
+    EXPECT_EQ(caster->targetHeight, 512);
+    const RenderParameters& p = caster->params;
+    EXPECT_FLOAT_EQ(p.sampleDistance, 0.004f);
+    EXPECT_EQ(p.maxSamples, 600);
+    EXPECT_FLOAT_EQ(p.preintSampleDistance, 1.0f);
+    EXPECT_FLOAT_EQ(p.isoValue, 0.3f);
+    EXPECT_EQ(p.blockMode, 1);
+    EXPECT_EQ(p.maxLevel[0], 4);
+    EXPECT_EQ(p.transferFunction, nullptr);
+    const RenderParameters& sent = caster->sentParams;
+    EXPECT_EQ(sent.sampleDistance, p.sampleDistance);
+    EXPECT_EQ(sent.maxSamples, p.maxSamples);
+    EXPECT_EQ(sent.preintSampleDistance, p.preintSampleDistance);
+    EXPECT_EQ(sent.isoValue, p.isoValue);
+    EXPECT_EQ(std::vector<float>(sent.lightPos, sent.lightPos + 3), (std::vector<float>{0, 0, 0}));
+    EXPECT_FALSE(sent.useShading || sent.useJitter || sent.usePreint || sent.useBlocks);
+    EXPECT_NE(caster->raycastProgram, nullptr);     // created empty for the owner
+    EXPECT_EQ(caster->blockGeometry, nullptr);
+
+    // Four RGBA16F targets of the target size, on distinct names.
+    GLTex::GLTex2D* targets[4] = {caster->rayDirTexture, caster->rayStartTexture,
+                                  caster->rayEndTexture, caster->resultTexture};
+    for (GLTex::GLTex2D* t : targets) {
+        EXPECT_EQ(texLevel(GL_TEXTURE_2D, t->handle, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA16F_ARB);
+        EXPECT_EQ(texLevel(GL_TEXTURE_2D, t->handle, GL_TEXTURE_WIDTH), 512);
+        EXPECT_EQ(texLevel(GL_TEXTURE_2D, t->handle, GL_TEXTURE_HEIGHT), 512);
+        EXPECT_EQ(t->type, GLenum(GL_FLOAT));
+    }
+    EXPECT_EQ(caster->rayDirTexture->unit, 0);
+    EXPECT_EQ(caster->rayStartTexture->unit, 1);
+
+    // Entry image and depth attached, framebuffer 0 bound again; unit 0 active.
+    EXPECT_EQ(attachedName(caster->framebuffer->handle, GL_COLOR_ATTACHMENT0_EXT),
+              GLint(caster->rayStartTexture->handle));
+    EXPECT_EQ(attachedName(caster->framebuffer->handle, GL_DEPTH_ATTACHMENT_EXT),
+              GLint(caster->depthRenderbuffer));
+    EXPECT_EQ(gltest::getInteger(GL_FRAMEBUFFER_BINDING_EXT), 0);
+    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    GLint depthFormat = 0, depthWidth = 0;
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, caster->depthRenderbuffer);
+    glGetRenderbufferParameterivEXT(GL_RENDERBUFFER_EXT, GL_RENDERBUFFER_INTERNAL_FORMAT_EXT, &depthFormat);
+    glGetRenderbufferParameterivEXT(GL_RENDERBUFFER_EXT, GL_RENDERBUFFER_WIDTH_EXT, &depthWidth);
+    EXPECT_EQ(depthFormat, GL_DEPTH_COMPONENT24);
+    EXPECT_EQ(depthWidth, 512);
+
+    // The volume texture's settings, 2 x 2 x 2 and no storage yet.
+    GLTex::GLTex3D* v = caster->volumeTexture;
+    EXPECT_EQ(v->format, GLenum(GL_LUMINANCE));
+    EXPECT_EQ(v->internalFormat, GL_INTENSITY);
+    EXPECT_EQ(v->unit, 3);
+    EXPECT_EQ(v->clampMask, 7);
+    EXPECT_EQ(v->allocWidth, 2);
+    EXPECT_EQ(v->allocDepth, 2);
+
+    // A resize redefines the targets and the depth buffer; the framebuffer stays.
+    GLuint framebufferBefore = caster->framebuffer->handle;
+    caster->targetWidth = 416;
+    caster->targetHeight = 642;
+    caster->createTargets();
+    for (GLTex::GLTex2D* t : targets) {
+        EXPECT_EQ(texLevel(GL_TEXTURE_2D, t->handle, GL_TEXTURE_WIDTH), 416);
+        EXPECT_EQ(texLevel(GL_TEXTURE_2D, t->handle, GL_TEXTURE_HEIGHT), 642);
+    }
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, caster->depthRenderbuffer);
+    glGetRenderbufferParameterivEXT(GL_RENDERBUFFER_EXT, GL_RENDERBUFFER_WIDTH_EXT, &depthWidth);
+    EXPECT_EQ(depthWidth, 416);
+    EXPECT_EQ(caster->framebuffer->handle, framebufferBefore);
+
+    // Destruction releases the programs, targets, framebuffer and volume texture.
+    GLuint program = caster->nearPlaneProgram->handle;
+    GLuint result = caster->resultTexture->handle;
+    GLuint volume = caster->volumeTexture->handle;
+    caster.reset();
+    EXPECT_FALSE(glIsProgram(program));
+    EXPECT_FALSE(glIsTexture(result));
+    EXPECT_FALSE(glIsTexture(volume));
+    EXPECT_FALSE(glIsFramebufferEXT(framebufferBefore));
+}
+
+TEST_F(RaycasterSetup, NewestCastersJitterTextureIsTheSharedOne)
+{
+    auto first = makeCaster(tf.get(), 64, 64);
+    GLuint firstJitter = GLSLRaycaster::jitterTexture;
+    auto second = makeCaster(tf.get(), 64, 64);
+    GLuint shared = GLSLRaycaster::jitterTexture;
+    ASSERT_NE(shared, firstJitter);
+
+    // 32 x 32 luminance bytes, repeating, nearest; not a constant.
+    EXPECT_EQ(texLevel(GL_TEXTURE_2D, shared, GL_TEXTURE_WIDTH), 32);
+    EXPECT_EQ(texLevel(GL_TEXTURE_2D, shared, GL_TEXTURE_HEIGHT), 32);
+    glBindTexture(GL_TEXTURE_2D, shared);
+    GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+    EXPECT_EQ(wrapS, GL_REPEAT);
+    EXPECT_EQ(wrapT, GL_REPEAT);
+    EXPECT_EQ(minFilter, GL_NEAREST);
+    EXPECT_EQ(magFilter, GL_NEAREST);
+    std::vector<unsigned char> bytes(32 * 32);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RED, GL_UNSIGNED_BYTE, bytes.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    auto range = std::minmax_element(bytes.begin(), bytes.end());
+    EXPECT_LT(*range.first, 32);
+    EXPECT_GT(*range.second, 223);
+
+    // The first caster renders with the second one's jitter on unit 4.
+    const int dims[3] = {8, 8, 8};
+    std::vector<unsigned char> voxels = raytest::sphereVolume(dims);
+    captureStdout([&] { first->setVolume(voxels.data(), 8, 8, 8, 1, 1, 1); });
+    raytest::setCamera(60, 1, 0.1, 5, {1.5, 0.5, 1.0});
+    first->render();
+    glActiveTexture(GL_TEXTURE4);
+    EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_2D)), shared);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+TEST_F(RaycasterSetup, VolumeGeometryAndOneTimeUniforms)
+{
+    auto caster = makeCaster(tf.get(), 640, 480);
+    caster->params.maxLevel[0] = caster->params.maxLevel[1] = caster->params.maxLevel[2] = 2;
+    GLSLProgram* program = caster->raycastProgram;
+
+    // 300 x 300 x 113 unit-spaced voxels: longest axis x, power-of-two storage 512 x 512 x 128.
+    {
+        std::vector<unsigned char> voxels(size_t(300) * 300 * 113);
+        for (size_t i = 0; i < voxels.size(); ++i)
+            voxels[i] = static_cast<unsigned char>(10 + i % 101);
+        for (int i = 0; i < 3; ++i) {
+            caster->params.clipMin[i] = 0.25;
+            caster->params.clipMax[i] = 0.5;
+        }
+        std::string out = captureStdout([&] { caster->setVolume(voxels.data(), 300, 300, 113, 1, 1, 1); });
+        EXPECT_EQ(out.find("Set general volume parameters in shader!\n"),
+                  out.rfind("Set general volume parameters in shader!\n"));
+        EXPECT_NE(out.find("Set general volume parameters in shader!\n"), std::string::npos);
+        // The stretch runs after the uniforms and reports the range it found.
+        EXPECT_GT(out.find("UCHAR Intensity Range [10, 110]"), out.find("Set general volume"));
+
+        EXPECT_EQ(caster->volumeSize[0], 300);
+        EXPECT_EQ(caster->volumeSize[2], 113);
+        EXPECT_DOUBLE_EQ(caster->scale[0], 1.0);
+        EXPECT_DOUBLE_EQ(caster->scale[1], 1.0);
+        EXPECT_DOUBLE_EQ(caster->scale[2], 113.0 / 300.0);
+        EXPECT_DOUBLE_EQ(caster->halfScale[2], 0.5 * 113.0 / 300.0);
+        EXPECT_EQ(caster->volumeTexture->allocWidth, 512);
+        EXPECT_EQ(caster->volumeTexture->allocDepth, 128);
+        EXPECT_FLOAT_EQ(caster->texScaleFactors[0], 0.5859375f);
+        EXPECT_FLOAT_EQ(caster->texScaleFactors[1], 0.5859375f);
+        EXPECT_FLOAT_EQ(caster->texScaleFactors[2], 2.34375f);
+        // The clip box becomes the whole volume, whatever it was.
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(caster->params.clipMin[i], 0.0);
+            EXPECT_EQ(caster->params.clipMax[i], caster->scale[i]);
+        }
+
+        EXPECT_EQ(uniformFloats(program, "dX", 3), (std::vector<float>{1.0f / 512, 0, 0}));
+        EXPECT_EQ(uniformFloats(program, "dY", 3), (std::vector<float>{0, 1.0f / 512, 0}));
+        EXPECT_EQ(uniformFloats(program, "dZ", 3), (std::vector<float>{0, 0, 1.0f / 128}));
+        EXPECT_EQ(uniformFloats(program, "texScaleFactors", 3),
+                  (std::vector<float>{0.5859375f, 0.5859375f, 2.34375f}));
+        // Both components from the width, in 32-texel tiles: 640 / 32.
+        EXPECT_EQ(uniformFloats(program, "tileSize", 2), (std::vector<float>{20, 20}));
+        EXPECT_EQ(uniformInt(program, "ray_start"), 0);
+        EXPECT_EQ(uniformInt(program, "ray_dirTex"), 1);
+        EXPECT_EQ(uniformInt(program, "transfer_function"), 2);
+        EXPECT_EQ(uniformInt(program, "volume"), 3);
+        EXPECT_EQ(uniformInt(program, "jitter"), 4);
+        EXPECT_EQ(uniformInt(program, "preint_function"), 5);
+        EXPECT_EQ(tf->getTexture()->unit, 2);
+        EXPECT_EQ(tf->preintTexture.unit, 5);
+        EXPECT_EQ(gltest::getInteger(GL_CURRENT_PROGRAM), 0);
+    }
+
+    // 512 x 512 x 100 voxels of spacing (0.5, 0.5, 3): z is physically the longest (300
+    // against 256), although it has the fewest voxels. A second volume replaces the
+    // storage and the tree but keeps the block geometry object.
+    {
+        BoundingGeometry* geometry = caster->blockGeometry;
+        std::vector<unsigned short> voxels(size_t(512) * 512 * 100, 0);
+        voxels[12345] = 4095;
+        captureStdout([&] { caster->setVolume(voxels.data(), 512, 512, 100, 0.5f, 0.5f, 3.0f); });
+        EXPECT_EQ(caster->blockGeometry, geometry);
+        EXPECT_DOUBLE_EQ(caster->scale[0], 256.0 / 300.0);
+        EXPECT_DOUBLE_EQ(caster->scale[1], 256.0 / 300.0);
+        EXPECT_DOUBLE_EQ(caster->scale[2], 1.0);
+        EXPECT_FLOAT_EQ(caster->texScaleFactors[0], 300.0f / 256.0f);
+        EXPECT_FLOAT_EQ(caster->texScaleFactors[2], 300.0f / 384.0f);
+        EXPECT_EQ(caster->params.clipMax[0], 256.0 / 300.0);
+        EXPECT_EQ(uniformFloats(program, "dZ", 3), (std::vector<float>{0, 0, 1.0f / 128}));
+        EXPECT_EQ(uniformFloats(program, "texScaleFactors", 3),
+                  (std::vector<float>{1.171875f, 1.171875f, 0.78125f}));
+        EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_SHORT));
+    }
+}
+
+TEST_F(RaycasterSetup, EachVoxelTypeIsStretchedBeforeItsUpload)
+{
+    auto caster = makeCaster(tf.get(), 32, 32);
+    caster->params.maxLevel[0] = caster->params.maxLevel[1] = caster->params.maxLevel[2] = 1;
+    // 3 x 5 x 2 voxels: storage 4 x 8 x 2, the volume in the corner at the origin.
+    const int w = 3, h = 5, d = 2, count = w * h * d;
+    auto texel = [](const std::vector<unsigned short>& t, int x, int y, int z) { return t[(z * 8 + y) * 4 + x]; };
+
+    // 8-bit 10..110 -> 0..255; the tree is built from the stretched values.
+    std::vector<unsigned char> bytes(count);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<unsigned char>(10 + (100 * i) / (count - 1));
+    captureStdout([&] { caster->setVolume(bytes.data(), w, h, d, 1, 1, 1); });
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[count - 1], 255);
+    EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_BYTE));
+    std::vector<unsigned short> t = readVolume16(caster->volumeTexture);
+    EXPECT_EQ(texel(t, 0, 0, 0), 0);
+    EXPECT_EQ(texel(t, 2, 4, 1), 65535);  // 255 read back as 16 bits
+    EXPECT_EQ(texel(t, 1, 0, 0), 0x0101 * bytes[1]);
+
+    // Unsigned 16-bit 0..4095 -> 0..65535.
+    std::vector<unsigned short> shorts(count);
+    for (int i = 0; i < count; ++i)
+        shorts[i] = static_cast<unsigned short>((4095 * i) / (count - 1));
+    captureStdout([&] { caster->setVolume(shorts.data(), w, h, d, 1, 1, 1); });
+    EXPECT_EQ(shorts[count - 1], 65535);
+    EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_SHORT));
+    t = readVolume16(caster->volumeTexture);
+    EXPECT_EQ(texel(t, 2, 4, 1), 65535);
+    EXPECT_EQ(texel(t, 0, 0, 0), 0);
+}
+
+TEST_F(RaycasterSetup, SignedVolumeTreeIsRefreshedFromTheConvertedValues)
+{
+    auto caster = makeCaster(tf.get(), 32, 32);
+    caster->params.maxLevel[0] = 1;   // two leaves along x, one along y and z
+    caster->params.maxLevel[1] = caster->params.maxLevel[2] = 0;
+    // 16 x 2 x 2 voxels: the lower x half holds -1024 only, the upper half 1000..3071.
+    // Read as unsigned before the conversion, -1024 is 64512, near the top of the range.
+    const int w = 16, h = 2, d = 2;
+    std::vector<short> voxels(w * h * d);
+    for (int z = 0; z < d; ++z)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                voxels[(z * h + y) * w + x] = x < 8 ? -1024 : short(x == 15 ? 3071 : 1000);
+
+    std::string out = captureStdout([&] { caster->setVolume(voxels.data(), w, h, d, 1, 1, 1); });
+    EXPECT_NE(out.find("SHORT Intensity Range [-1024, 3071]"), std::string::npos);
+
+    // Converted in place: -1024 -> 0, 3071 -> 65535, 1000 -> (2024 / 4095) x 65535.
+    const auto* converted = reinterpret_cast<const unsigned short*>(voxels.data());
+    const unsigned short middle = static_cast<unsigned short>(2024.0 / 4095.0 * 65535.0);
+    EXPECT_EQ(converted[0], 0);
+    EXPECT_EQ(converted[15], 65535);
+    EXPECT_EQ(converted[8], middle);
+    // Uploaded after the conversion (unconverted, -1024 would read as 64512). Mesa keeps
+    // GL_INTENSITY in 8 bits, so the middle value arrives to within half a step of 257.
+    std::vector<unsigned short> t = readVolume16(caster->volumeTexture);
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[15], 65535);
+    EXPECT_NEAR(t[8], middle, 129);
+
+    // refreshSigned ran on the tree built before: its caches carry the 1.1 mark, and the
+    // leaves hold the converted ranges (the lower leaf's margin reaches x = 8).
+    BoundingGeometry* geometry = caster->blockGeometry;
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_FLOAT_EQ(geometry->thresholdCache, -1.0f * 1.1f);
+    const NodeBox& lower = geometry->root->children[0]->box;
+    const NodeBox& upper = geometry->root->children[1]->box;
+    EXPECT_FLOAT_EQ(lower.valueMin, 0.0f);
+    EXPECT_FLOAT_EQ(lower.valueMax, float(middle / 65535.0));
+    EXPECT_FLOAT_EQ(upper.valueMin, 0.0f);   // margin x = 7
+    EXPECT_FLOAT_EQ(upper.valueMax, 1.0f);
+}
