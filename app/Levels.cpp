@@ -2,6 +2,7 @@
 
 #include "app/GameConfig.h"
 #include "app/LevelTable.h"
+#include "app/Scene.h"
 
 #include <GL/glut.h>
 
@@ -13,8 +14,6 @@
 namespace {
 
 unsigned glutClock() { return unsigned(glutGet(GLUT_ELAPSED_TIME)); }
-
-void noOrganBox(PlayerState&, const double*, const double*) {}
 
 constexpr unsigned kTimeStepMs = 700;      // the time term counts whole 0.7 s periods
 constexpr unsigned kTimeBase = 20;
@@ -37,7 +36,7 @@ std::string playerName(int index) { return index == 0 ? "Player 1" : "Player 2";
 
 } // namespace
 
-LevelHooks levelHooks = {glutClock, noOrganBox, applyOrganPreset};
+LevelHooks levelHooks = {glutClock, setOrganBox, applyOrganPreset};
 
 void startLevel(PlayerState& p, int level, unsigned time)
 {

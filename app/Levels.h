@@ -11,7 +11,7 @@ struct LevelHooks {
     void (*applyOrganPreset)(PlayerState& p, int preset);
 };
 
-// The game's own: GLUT's clock, the organ caster's clip box, applyOrganPreset.
+// The game's own: GLUT's clock, setOrganBox and applyOrganPreset.
 extern LevelHooks levelHooks;
 
 // Begins level `level` for `p` at elapsed time `time` (ms). A finished player (level 7

@@ -11,7 +11,7 @@ uniform sampler2D organ;     // the level's organ, premultiplied
 uniform int organNearer;     // 1: the organ is nearer the camera than the body
 uniform vec2 cursorPos;      // pointer in window pixels, origin bottom left; (-100, -100) = elsewhere
 
-const float kSkinShell = 0.45;       // opacity kept of the skin outside the lens
+const float kSkinShell = 0.6;        // opacity kept of the skin outside the lens
 const float kLensRadius = 80.0;      // pixels
 const float kLensRim = 28.0;         // width of the soft edge, inside the radius
 const float kSkeletonAtCentre = 0.2; // share of the skeleton left at the lens centre

@@ -113,6 +113,7 @@ void expectColour(const std::array<float, 4>& px, float r, float g, float b, con
 }
 
 const float kNone[4] = {0, 0, 0, 0};
+constexpr float kShell = 0.6f;  // share of the skin's opacity kept outside the lens
 
 } // namespace
 
@@ -124,11 +125,12 @@ TEST_F(MixShader, SkinIsAShellOverTheSkeletonAndTheLensOpensItAtThePointer)
     mix(skin, bones, kNone, 0, 600, 300, 416);
     mix(skin, bones, kNone, 0, -100, -100, 0);
 
-    // 45 % of the skin over the skeleton: 0.45 skin + 0.55 white.
-    expectColour(target.pixel(450, 600), 1.0f, 0.91f, 0.82f, "right half, far from the pointer");
-    expectColour(target.pixel(600 + 100, 300), 1.0f, 0.91f, 0.82f, "100 pixels away");
+    // 60 % of the skin over the skeleton: 0.6 skin + 0.4 white.
+    const float g = kShell * 0.8f + (1 - kShell), b = kShell * 0.6f + (1 - kShell);
+    expectColour(target.pixel(450, 600), 1.0f, g, b, "right half, far from the pointer");
+    expectColour(target.pixel(600 + 100, 300), 1.0f, g, b, "100 pixels away");
     expectColour(target.pixel(600, 300), 0.2f, 0.2f, 0.2f, "lens centre: no skin, a fifth of the bones");
-    expectColour(target.pixel(200, 300), 1.0f, 0.91f, 0.82f, "the left half has no lens");
+    expectColour(target.pixel(200, 300), 1.0f, g, b, "the left half has no lens");
 
     // The edge is soft: with the skin alone, it comes back gradually from 52 to 80 pixels.
     mix(skin, kNone, kNone, 0, 600.5f, 300.5f, 416);  // on a pixel centre
@@ -141,8 +143,8 @@ TEST_F(MixShader, SkinIsAShellOverTheSkeletonAndTheLensOpensItAtThePointer)
         }
         previous = blue;
     }
-    EXPECT_NEAR(target.pixel(600, 300 + 66)[2], 0.6f * 0.45f * 0.5f, 0.005f) << "half way";
-    EXPECT_NEAR(previous, 0.6f * 0.45f, 0.002f) << "outside the lens";
+    EXPECT_NEAR(target.pixel(600, 300 + 66)[2], 0.6f * kShell * 0.5f, 0.005f) << "half way";
+    EXPECT_NEAR(previous, 0.6f * kShell, 0.002f) << "outside the lens";
 
     // The pointer in whole-window pixels: the same cursor in the left half's terms.
     mix(skin, bones, kNone, 0, 100, 300, 0);
@@ -158,7 +160,7 @@ TEST_F(MixShader, OrganLiesOverOrUnderTheBodyByNearness)
     mix(red, kNone, green, 1, -100, -100, 0);
     expectColour(target.pixel(208, 321), 0, 1, 0, "organ nearer: drawn over");
     mix(red, kNone, green, 0, -100, -100, 0);
-    expectColour(target.pixel(208, 321), 0.45f, 0.55f, 0, "organ farther: seen through the skin");
+    expectColour(target.pixel(208, 321), kShell, 1 - kShell, 0, "organ farther: seen through the skin");
     mix(red, kNone, green, 0, 208, 321, 0);
     expectColour(target.pixel(208, 321), 0, 1, 0, "in the lens the skin is gone");
 
