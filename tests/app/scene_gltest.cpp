@@ -392,3 +392,25 @@ TEST_F(Scene, LevelsMoveTheOrganBoxAndRebuildTheOrganShape)
     std::vector<float> texels = gltest::readTexture(GL_TEXTURE_1D, tf->lookupTexture.handle, 128);
     EXPECT_NEAR(texels[15 * 4 + 3], 0.3f, 1e-4f) << "and was uploaded";
 }
+
+TEST_F(Scene, MissingMixShaderIsReportedAndThePictureStaysDrawable)
+{
+    fs::remove(dir_ / "mixpics.frag");
+    PlayerState p = newPlayer();
+    ConsoleCapture errors(std::cerr);
+    {
+        ConsoleCapture console;
+        setupPlayer(p);
+        EXPECT_NE(console.text().find("Mix Picture FS\n"), std::string::npos);
+    }
+    EXPECT_EQ(errors.text(), "could not read mixpics.frag\n");
+    EXPECT_TRUE(p.mixVertexShader->compiled);
+    EXPECT_FALSE(p.mixFragmentShader->compiled) << "an empty text does not compile";
+
+    // The frame goes on with the program it has.
+    gltest::OffscreenTarget target(832, 642);
+    setupMixPass(p);
+    glViewport(0, 0, 416, 642);
+    drawMixQuad();
+    EXPECT_EQ(gltest::getInteger(GL_CURRENT_PROGRAM), 0);
+}
