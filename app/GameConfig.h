@@ -20,6 +20,9 @@ constexpr unsigned kFpsFrames = 10;    // the frame rate is averaged over this m
 constexpr int kMessageMs = 3000;       // how long a timed overlay message stays
 constexpr const char* kStartMessage = "Press h to display manual in console";
 
+// The table input: UDP text datagrams on this port, on all local addresses.
+constexpr unsigned short kTablePort = 31409;
+
 // Projection of a player's half while a layer is ray-cast.
 constexpr double kFieldOfView = 100.0; // degrees
 constexpr double kNearPlane = 0.001;

@@ -4,6 +4,7 @@
 #include "app/FrameLoop.h"
 #include "app/GameConfig.h"
 #include "app/Levels.h"
+#include "app/TableReceiver.h"
 
 #include <GL/glut.h>
 
@@ -23,6 +24,9 @@ int main(int argc, char** argv)
             return -1;
         }
     }
+
+    tableReceiver.moveHandler = onTableMove;
+    tableReceiver.newPointHandler = onTablePoint;
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);

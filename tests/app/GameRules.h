@@ -1,0 +1,60 @@
+// Fixture of the game-rule tests: a fresh appState, a clock the test sets, and a record
+// of what the levels did to the organ layer instead of touching GL.
+#pragma once
+
+#include "app/AppState.h"
+#include "app/LevelTable.h"
+#include "app/Levels.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace rules {
+
+struct OrganChange {
+    const PlayerState* player;
+    double boxMin[3], boxMax[3];
+    int preset;
+};
+
+inline unsigned fakeNow = 0;
+inline std::vector<OrganChange> organChanges;
+
+inline unsigned fakeClock() { return fakeNow; }
+inline void recordBox(PlayerState& p, const double boxMin[3], const double boxMax[3])
+{
+    OrganChange c{&p, {boxMin[0], boxMin[1], boxMin[2]}, {boxMax[0], boxMax[1], boxMax[2]}, -1};
+    organChanges.push_back(c);
+}
+inline void recordPreset(PlayerState&, int preset)
+{
+    if (!organChanges.empty())
+        organChanges.back().preset = preset;
+}
+
+class GameRules : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = levelHooks;
+        levelHooks = LevelHooks{fakeClock, recordBox, recordPreset};
+        appState = AppState{};
+        fakeNow = 1000;
+        organChanges.clear();
+        for (PlayerState& p : appState.players)
+            startLevel(p, 0, fakeNow);
+        organChanges.clear();
+    }
+    void TearDown() override
+    {
+        levelHooks = saved_;
+        appState = AppState{};
+    }
+    PlayerState& player(int n) { return appState.players[n - 1]; }
+
+private:
+    LevelHooks saved_{};
+};
+
+} // namespace rules

@@ -1,0 +1,214 @@
+// Keys, drags and the passive cursor of both players, and the console manual.
+#include "app/Controls.h"
+#include "app/Manual.h"
+#include "app/TableReceiver.h"
+#include "tests/app/GameRules.h"
+#include "tests/support/ConsoleCapture.h"
+#include "tests/support/ManualText.h"
+
+#include <string>
+
+using rules::GameRules;
+using testsupport::ConsoleCapture;
+
+namespace {
+
+void press(const std::string& keys)
+{
+    for (char c : keys)
+        onKeyboard(static_cast<unsigned char>(c), 0, 0);
+}
+
+bool samePose(const Pose& a, const Pose& b)
+{
+    return a.x == b.x && a.y == b.y && a.z == b.z && a.angleZ == b.angleZ && a.angleX == b.angleX;
+}
+
+} // namespace
+
+using Controls = GameRules;
+
+TEST_F(Controls, MovementKeysMoveOrganUntilModeKeySwitchesToBody)
+{
+    PlayerState& p1 = player(1);
+    Pose organStart = p1.organPose;
+    press("wwwwwwwwww");
+    EXPECT_NEAR(p1.organPose.z, 0.1f, 1e-6f);
+    EXPECT_TRUE(samePose(p1.bodyPose, Pose{0, 0, 0, 0, 0}));
+
+    press("c");
+    EXPECT_TRUE(p1.moveBody);
+    press("wwwwwwwwww");
+    EXPECT_NEAR(p1.bodyPose.z, 0.1f, 1e-6f);
+    EXPECT_NEAR(p1.organPose.z, 0.1f, 1e-6f) << "the organ stays where it was";
+    press("c");
+    EXPECT_FALSE(p1.moveBody);
+    EXPECT_TRUE(samePose(player(2).organPose, organStart)) << "player 2 untouched";
+}
+
+TEST_F(Controls, EachMovementKeyChangesItsOwnFieldByItsStep)
+{
+    struct Case {
+        char key;
+        int player;
+        float Pose::*field;
+        float change;
+    };
+    const Case cases[] = {
+        {'q', 1, &Pose::x, 0.01f},      {'e', 1, &Pose::x, -0.01f},   {'a', 1, &Pose::y, 0.01f},
+        {'d', 1, &Pose::y, -0.01f},     {'w', 1, &Pose::z, 0.01f},    {'s', 1, &Pose::z, -0.01f},
+        {'r', 1, &Pose::angleZ, 0.15f}, {'t', 1, &Pose::angleZ, -0.15f},
+        {'f', 1, &Pose::angleX, 0.15f}, {'g', 1, &Pose::angleX, -0.15f},
+        {'u', 2, &Pose::x, 0.01f},      {'o', 2, &Pose::x, -0.01f},   {'j', 2, &Pose::y, 0.01f},
+        {'l', 2, &Pose::y, -0.01f},     {'i', 2, &Pose::z, 0.01f},    {'k', 2, &Pose::z, -0.01f},
+        {'z', 2, &Pose::angleZ, 0.15f}, {'p', 2, &Pose::angleZ, -0.15f},
+        {'8', 2, &Pose::angleX, 0.15f}, {'9', 2, &Pose::angleX, -0.15f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("key ") + c.key);
+        for (PlayerState& p : appState.players)
+            p.organPose = Pose{1, 1, 1, 1, 1};
+        Pose before = player(c.player).organPose;
+        press(std::string(1, c.key));
+        Pose expected = before;
+        expected.*c.field = float(double(before.*c.field) + double(c.change));
+        EXPECT_TRUE(samePose(player(c.player).organPose, expected));
+        EXPECT_TRUE(samePose(player(3 - c.player).organPose, Pose{1, 1, 1, 1, 1}));
+    }
+
+    // Player 2's mode key is "m"; case matters and unknown keys do nothing.
+    press("m");
+    EXPECT_TRUE(player(2).moveBody);
+    EXPECT_FALSE(player(1).moveBody);
+    press("i");
+    EXPECT_NEAR(player(2).bodyPose.z, 0.01f, 1e-7f);
+    Pose p1 = player(1).organPose, p2 = player(2).organPose, b2 = player(2).bodyPose;
+    press("WQEXNCMbv0#");
+    EXPECT_TRUE(samePose(player(1).organPose, p1));
+    EXPECT_TRUE(samePose(player(2).organPose, p2));
+    EXPECT_TRUE(samePose(player(2).bodyPose, b2));
+    EXPECT_EQ(player(1).level, 0);
+    EXPECT_EQ(player(2).level, 0);
+    EXPECT_FALSE(appState.tableMode);
+}
+
+TEST_F(Controls, AcceptKeysScoreTheirOwnPlayer)
+{
+    ConsoleCapture console;
+    press("x");
+    EXPECT_EQ(player(1).level, 1);
+    EXPECT_EQ(player(2).level, 0);
+    EXPECT_EQ(console.take(), "\nPlayer 1 completed level 1\nPoints: 1298\nTotal: 1298\n");
+    press("n");
+    EXPECT_EQ(player(2).level, 1);
+    EXPECT_EQ(appState.rightMessage, "Player 2 completed level 1\nPoints: 1298 Total: 1298");
+}
+
+TEST_F(Controls, KeyOneStartsANewGameOnlyOnceTheGameIsOver)
+{
+    ConsoleCapture console;
+    press("xxx");
+    int running = player(1).total;
+    press("1");
+    EXPECT_EQ(player(1).level, 3) << "no new game while the game runs";
+    EXPECT_EQ(player(1).total, running);
+    press("xxxxnnnnnnn");
+    ASSERT_TRUE(appState.gameOver);
+    rules::fakeNow = 77777;
+    press("1");
+    EXPECT_FALSE(appState.gameOver);
+    for (PlayerState& p : appState.players) {
+        EXPECT_EQ(p.level, 0);
+        EXPECT_EQ(p.total, 0);
+        EXPECT_EQ(p.levelStartTime, 77777u);
+    }
+    int before = player(1).total;
+    press("1");
+    EXPECT_EQ(player(1).total, before);
+}
+
+TEST_F(Controls, KeyBIsIgnoredWhileTheTableIsOn)
+{
+    appState.tableMode = true;
+    press("B");
+    EXPECT_EQ(tableReceiver.socket, -1) << "no second socket";
+    EXPECT_TRUE(appState.tableMode);
+}
+
+TEST_F(Controls, DragTurnsTheCameraOfTheHalfUnderThePointer)
+{
+    // Right half from x = 416: a drag there turns player 2 only.
+    onMouse(0, 0, 600, 300);
+    onMotion(610, 290);
+    EXPECT_FLOAT_EQ(player(2).yaw, 0.01f);
+    EXPECT_FLOAT_EQ(player(2).pitch, -0.01f);
+    EXPECT_EQ(player(1).yaw, 0.0f);
+    EXPECT_EQ(appState.lastMouseX, 610);
+    EXPECT_EQ(appState.lastMouseY, 290);
+
+    onMouse(0, 1, 415, 300);
+    onMotion(420, 300);  // the pointer's new position decides: right half
+    EXPECT_FLOAT_EQ(player(2).yaw, 0.015f);
+    onMotion(415, 310);
+    EXPECT_EQ(player(1).yaw, 6.28f) << "-0.005 jumps to the other end";
+    EXPECT_FLOAT_EQ(player(1).pitch, 0.01f);
+
+    // Dragging upward by 2000 pixels stops at -1.5; downward at +1.5.
+    onMouse(0, 0, 100, 2100);
+    onMotion(100, 100);
+    EXPECT_EQ(player(1).pitch, -1.5f);
+    onMotion(100, 5000);
+    EXPECT_EQ(player(1).pitch, 1.5f);
+    EXPECT_EQ(player(1).yaw, 6.28f) << "vertical motion keeps the yaw at the end value";
+
+    // From 6.2795 a step of +0.001 passes 6.28: the yaw jumps to 0, not to a remainder.
+    player(1).yaw = 6.2795f;
+    onMouse(0, 0, 100, 100);
+    onMotion(101, 100);
+    EXPECT_EQ(player(1).yaw, 0.0f);
+}
+
+TEST_F(Controls, PassivePointerMovesOneCursorAndParksTheOther)
+{
+    onPassiveMotion(100, 42);
+    EXPECT_EQ(player(1).cursorX, 100.0f);
+    EXPECT_EQ(player(1).cursorY, 600.0f) << "y counted from the bottom of 642";
+    EXPECT_EQ(player(2).cursorX, -100.0f);
+    EXPECT_EQ(player(2).cursorY, -100.0f);
+
+    onPassiveMotion(416, 0);
+    EXPECT_EQ(player(2).cursorX, 416.0f);
+    EXPECT_EQ(player(2).cursorY, 642.0f);
+    EXPECT_EQ(player(1).cursorX, -100.0f);
+    EXPECT_EQ(player(1).cursorY, -100.0f);
+    EXPECT_EQ(appState.lastMouseX, 416);
+
+    // After a resize the halves and the flip follow the window.
+    appState.windowWidth = 1000;
+    appState.windowHeight = 500;
+    onPassiveMotion(450, 100);
+    EXPECT_EQ(player(1).cursorX, 450.0f);
+    EXPECT_EQ(player(1).cursorY, 400.0f);
+    EXPECT_EQ(player(2).cursorX, -100.0f);
+}
+
+TEST_F(Controls, ManualIsPrintedWholeOnEveryPress)
+{
+    ConsoleCapture console;
+    press("h");
+    EXPECT_EQ(console.take(), testsupport::kExpectedManual);
+    press("h");
+    EXPECT_EQ(console.take(), testsupport::kExpectedManual) << "the second press prints it again";
+
+    // 39 lines of 63 characters between the empty lines.
+    std::string text = testsupport::kExpectedManual;
+    int lines = 0;
+    size_t at = 2;
+    while (at < text.size() - 2) {
+        size_t end = text.find('\n', at);
+        EXPECT_EQ(end - at, 63u) << text.substr(at, end - at);
+        at = end + 1;
+        ++lines;
+    }
+    EXPECT_EQ(lines, 39);
+}

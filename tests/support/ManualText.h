@@ -1,0 +1,48 @@
+// What "h" must print, byte for byte: two empty lines, the 39 lines, two empty lines.
+#pragma once
+
+namespace testsupport {
+
+inline const char* const kExpectedManual = "\n\n"
+    "      *********************************************************\n"
+    "      *  How to play this game:                               *\n"
+    "      *  Your target is to move the organ to the right        *\n"
+    "      *  position in the body. Therefore, you can use         *\n"
+    "      *  the keyboard for moving the body or organ around     *\n"
+    "      *  and the mouse to look into the body. The player,     *\n"
+    "      *  who has the greater score in the end, wins.          *\n"
+    "      *  The score is calculated by elapsed time, position    *\n"
+    "      *  and rotation of the organ!                           *\n"
+    "      *                                                       *\n"
+    "      *  keys:                                                *\n"
+    "      *                                                       *\n"
+    "      *  ESC   :  Quit                                        *\n"
+    "      *  h     :  Display Keys                                *\n"
+    "      *  1     :  Start new game                              *\n"
+    "      *  SHIFT + B: Enable table (experimental)               *\n"
+    "      *                                                       *\n"
+    "      *  Left player:                                         *\n"
+    "      *  q, e: Move on axis x                                 *\n"
+    "      *  a, d: Move on axis y                                 *\n"
+    "      *  w, s: Move on axis z                                 *\n"
+    "      *  r, t: Rotate around axis x                           *\n"
+    "      *  f, g: Rotate around axis y                           *\n"
+    "      *  x: Accept position                                   *\n"
+    "      *  c: Switch between movement (body or organ)           *\n"
+    "      *                                                       *\n"
+    "      *  Right player:                                        *\n"
+    "      *  u, o: Move on axis x                                 *\n"
+    "      *  j, l: Move on axis y                                 *\n"
+    "      *  i, k: Move on axis z                                 *\n"
+    "      *  p, z: Rotate around axis x                           *\n"
+    "      *  8, 9: Rotate around axis y                           *\n"
+    "      *  n: Accept position                                   *\n"
+    "      *  m: Switch between movement (body or organ)           *\n"
+    "      *                                                       *\n"
+    "      *  mouse:                                               *\n"
+    "      *  Move camera by mouse click                           *\n"
+    "      *  Look into the body by moving                         *\n"
+    "      *********************************************************\n"
+    "\n\n";
+
+} // namespace testsupport
