@@ -44,6 +44,9 @@ for stage in "${stages[@]}"; do
         -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF -DQUILLET_FUZZ_SECONDS="${QUILLET_FUZZ_SECONDS:-60}" >/dev/null
       cmake --build build-fuzz -j"$jobs" --target fuzz_programs
       (cd build-fuzz && ctest --output-on-failure -j"$jobs" -L fuzz)
+      for log in build-fuzz/tests/fuzz/logs/*.log; do  # runs, coverage and speed reached
+        echo "$(basename "$log" .log): $(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
+      done
       ;;
   esac
   echo "== $stage passed in $((SECONDS - start)) s"

@@ -9,7 +9,7 @@ shift
 mkdir -p "$(dirname "$log")"
 "$@" </dev/null >"$log" 2>&1
 status=$?
-grep -E '^#[0-9]+ +DONE|^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log"
+grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log"
 if [ $status -ne 0 ]; then
   echo "---- fuzzer exited with status $status; end of $log:"
   tail -n 60 "$log"
