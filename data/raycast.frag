@@ -109,6 +109,24 @@ vec3 shade(vec3 colour, float alpha, vec3 position)
     return min(colour * (kAmbient + kDiffuse * diffuse) + alpha * kSpecular * specular, vec3(alpha));
 }
 
+// The strongest sample lies up to one step behind the surface it stands for; lighting
+// it there bands the surface with the step pattern. Bisect back towards the previous
+// sample for where the opacity rises to half of the sample's, and light that point.
+vec3 surfaceNear(vec3 position, vec3 dir)
+{
+    float target = 0.5 * texture1D(transfer_function, intensityAt(position)).a;
+    vec3 behind = position;
+    vec3 before = position - dir * sample_distance;
+    for (int i = 0; i < 5; ++i) {
+        vec3 middle = 0.5 * (before + behind);
+        if (texture1D(transfer_function, intensityAt(middle)).a >= target)
+            behind = middle;
+        else
+            before = middle;
+    }
+    return behind;
+}
+
 void main()
 {
     vec2 pixel = gl_TexCoord[0].st;
@@ -136,7 +154,7 @@ void main()
         // cost six more volume reads per step, and a layer shows one kind of surface, so
         // one normal per pixel looks close to per-step lighting at a fraction of the cost.
         if (useShading != 0 && result.a > 0.0)
-            result.rgb = shade(result.rgb, result.a, strongest);
+            result.rgb = shade(result.rgb, result.a, surfaceNear(strongest, dir));
     }
     gl_FragColor = result;
 }

@@ -1,6 +1,6 @@
 // One template does the range search and the stretch for all three voxel types; the
 // entry points only add their console lines. A volume of one single value has no span
-// and becomes all zeros (the written formula would divide zero by zero).
+// and becomes all zeros (the plain formula would divide zero by zero).
 #include "volume/IntensityRange.h"
 
 #include <cmath>
