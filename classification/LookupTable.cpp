@@ -19,10 +19,13 @@ void blend(const ShapeColour& a, const ShapeColour& b, float f, float out[3])
 }
 
 // Colour along a ramp: c0 at the foot, c1 halfway up, c2 at the shoulder. `along` is
-// the distance from the foot, `ramp` the ramp's width.
+// the distance from the foot, `ramp` the ramp's (positive) width.
 void rampColour(const TransferFunctionGeometry& s, float along, float ramp, float out[3])
 {
-    float t = along / (ramp * 0.5f);
+    // A ramp narrower than float rounding at its place may have no half width, and its
+    // edges may put `along` beyond it: t stays on the ramp, so k is 0, 1 or 2.
+    const float half = ramp * 0.5f;
+    const float t = half > 0.0f ? std::min(along / half, 2.0f) : 0.0f;
     int k = int(t);
     float f = t - float(k);
     if (k == 0)

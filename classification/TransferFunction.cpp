@@ -32,6 +32,40 @@ TransferFunctionGeometry* createShape(const std::string& kind, const std::string
     return nullptr;
 }
 
+// `name` if no shape has it, else the first of name0, name1, ... that no shape has. One
+// pass collects the numbers in use: trying name after name costs a pass each, which a
+// file of thousands of records of one name turned into minutes.
+std::string firstFreeName(const std::vector<TransferFunctionGeometry*>& shapes, const std::string& name)
+{
+    bool taken = false;
+    // n shapes hold at most n numbered names, so a free number below n + 1 exists.
+    std::vector<bool> used(shapes.size() + 1, false);
+    for (const TransferFunctionGeometry* shape : shapes) {
+        const std::string& other = shape->name;
+        if (other == name) {
+            taken = true;
+            continue;
+        }
+        if (other.size() <= name.size() || other.compare(0, name.size(), name) != 0)
+            continue;
+        // Only what std::to_string writes: digits, no sign, no leading zero.
+        const std::string digits = other.substr(name.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos || (digits.size() > 1 && digits[0] == '0'))
+            continue;
+        if (digits.size() <= 9) {  // larger numbers are beyond the range that can matter
+            const std::size_t n = std::stoul(digits);
+            if (n < used.size())
+                used[n] = true;
+        }
+    }
+    if (!taken)
+        return name;
+    std::size_t n = 0;
+    while (used[n])
+        ++n;
+    return name + std::to_string(n);
+}
+
 } // namespace
 
 TransferFunction::TransferFunction()
@@ -100,9 +134,7 @@ bool TransferFunction::removeShape(std::string name)
 
 std::string TransferFunction::addShape(std::string name, std::string kind)
 {
-    std::string unique = name;
-    for (unsigned long n = 0; getShape(unique); ++n)
-        unique = name + std::to_string(n);
+    const std::string unique = firstFreeName(shapes, name);
     TransferFunctionGeometry* shape = createShape(kind, unique);
     if (!shape)
         return "";

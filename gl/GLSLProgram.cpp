@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -242,7 +242,14 @@ bool readShaderFile(const char* path, std::string& out)
     std::ifstream file(path);
     if (!file.good())
         return false;
-    out.clear();
-    out.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    // Read through the stream, not its buffer: a read error (a directory opens like a
+    // file) then sets the stream's state instead of throwing out of the game.
+    std::string text;
+    char chunk[4096];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
+        text.append(chunk, size_t(file.gcount()));
+    if (file.bad())
+        return false;
+    out = std::move(text);
     return true;
 }

@@ -84,5 +84,6 @@ void buildProgramFromFiles(GLSLProgram*& program, GLSLShader*& vertexShader,
                            GLSLShader*& fragmentShader, const char* vertexFile,
                            const char* fragmentFile);
 
-// Replaces `out` with the whole file; false (and `out` untouched) when it cannot be opened.
+// Replaces `out` with the whole file; false (and `out` untouched) when it cannot be
+// opened or read.
 bool readShaderFile(const char* path, std::string& out);

@@ -43,7 +43,7 @@ bool parsePair(const char* text, float& x, float& y)
 
 bool parse(int argc, char** argv, Options& o)
 {
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; i += 2) {  // an option and its value
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (!value)
@@ -69,7 +69,6 @@ bool parse(int argc, char** argv, Options& o)
             return false;
         if (!ok)
             return false;
-        ++i;
     }
     return o.steps > 0 && o.intervalMs >= 0 && o.points > 0 && o.points <= 64 && o.firstId > 0;
 }

@@ -1,6 +1,7 @@
 // MetaImage header parsing and the single-block voxel read. A header that would overrun
-// the four-entry working arrays or ask for a volume beyond 32-bit counts is refused, and
-// the record is then handed back exactly as the caller gave it.
+// the four-entry working arrays, ask for an empty volume, a box without length along an
+// axis or a volume beyond 32-bit counts, or end with a type its data was not read with
+// is refused, and the record is then handed back exactly as the caller gave it.
 #include "volume/MetaImageLoader.h"
 
 #include <GL/gl.h>
@@ -43,6 +44,7 @@ struct HeaderValues {
     int headerSize = 0;                    // only warned about; data is read from byte 0
     std::string byteOrder;                 // read, not used: voxels stay in machine order
     unsigned bytesPerVoxel = 0;            // 0 until a supported "ElementType" was met
+    const char* typeName = "";             // header name of that type
 };
 
 enum class Step { Continue, Stop, Refuse };
@@ -95,9 +97,6 @@ bool byteCountFits(const HeaderValues& h, std::uint64_t& byteCount)
 {
     constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
     byteCount = 0;
-    for (int extent : h.extents)
-        if (extent == 0)
-            return true;  // an empty volume, however large the other extents
     std::uint64_t voxelCount = 1;
     for (int extent : h.extents) {
         voxelCount *= std::uint64_t(extent);  // both factors below 2^32: no wrap
@@ -169,7 +168,14 @@ public:
                 return;
             }
             if (step == Step::Stop)
-                return;
+                break;
+        }
+        // A later "ElementType" still sets the type, but the array must hold what the
+        // record describes, or the stretch and the upload run past its end.
+        if (allocated_ && h_.bytesPerVoxel != deliveredBytesPerVoxel_) {
+            std::cout << kLoaderTag << "Data refused: it was read as " << deliveredBytesPerVoxel_
+                      << "-byte voxels, but \"ElementType\" is now " << h_.typeName << std::endl;
+            refuse();
         }
     }
 
@@ -193,10 +199,25 @@ private:
                               << std::endl;
                     return Step::Refuse;
                 }
+                // The game counts voxels over three extents and the array over four: an
+                // empty axis would leave an array smaller than the count.
+                if (h_.extents[i] == 0) {
+                    std::cout << kLoaderTag << "Header refused: DimSize 0 leaves the volume empty" << std::endl;
+                    return Step::Refuse;
+                }
             }
             skipLine(in);
         } else if (key == "ElementSpacing") {
             readValues(in, h_.spacings, h_.nDims);
+            // The volume box is each axis's extent times its spacing over the longest
+            // one: an axis of no length (or all of them) leaves the renderer nothing.
+            for (int i = 0; i < h_.nDims && i < 3 && !in.fail(); ++i) {
+                if (!(h_.spacings[i] > 0.0f)) {
+                    std::cout << kLoaderTag << "Header refused: ElementSpacing " << h_.spacings[i]
+                              << " is not positive" << std::endl;
+                    return Step::Refuse;
+                }
+            }
             skipLine(in);
         } else if (key == "Position") {
             readValues(in, h_.position, h_.nDims);
@@ -227,6 +248,7 @@ private:
             if (value == type.name) {
                 record_.voxelType = type.glType;
                 h_.bytesPerVoxel = type.bytesPerVoxel;
+                h_.typeName = type.name;
                 return Step::Continue;
             }
         }
@@ -242,6 +264,7 @@ private:
         // A second data file in the same header replaces the first, which nobody else has seen.
         delete[] allocated_;
         allocated_ = voxels;
+        deliveredBytesPerVoxel_ = h_.bytesPerVoxel;
         for (int i = 0; i < kMaxDims; ++i)
             record_.extent[i] = h_.extents[i];
         for (int i = 0; i < 3; ++i)
@@ -262,6 +285,7 @@ private:
     const std::string directory_;
     HeaderValues h_;
     unsigned char* allocated_ = nullptr;  // the array this call delivered, if any
+    unsigned deliveredBytesPerVoxel_ = 0; // the voxel size it was read with
 };
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -48,6 +49,9 @@ protected:
     }
     void TearDown() override
     {
+        // The game's players live as long as the process; a test's go with the test.
+        for (PlayerState& p : players_)
+            release(p);
         fs::current_path(previous_);
         std::error_code ec;
         fs::remove_all(dir_, ec);
@@ -79,15 +83,33 @@ protected:
             .write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
     }
 
-    static PlayerState newPlayer()
+    // A player of this test, released at its end.
+    PlayerState& newPlayer()
     {
-        PlayerState p{};
+        PlayerState& p = players_.emplace_back();
         p.viewWidth = 416;
         p.viewHeight = 642;
         return p;
     }
 
+    static void release(PlayerState& p)
+    {
+        glUseProgram(0);
+        for (GLSLRaycaster* c : {p.skinCaster, p.skeletonCaster, p.organCaster})
+            delete c;
+        for (Classification::PreintTransferFunction1D* t : {p.skinTransfer, p.skeletonTransfer, p.organTransfer})
+            delete t;
+        delete p.mixProgram;
+        for (GLSLShader* shader : {p.mixVertexShader, p.mixFragmentShader}) {
+            if (shader)
+                glDeleteShader(shader->handle);
+            delete shader;
+        }
+        p = PlayerState{};
+    }
+
     fs::path dir_, previous_;
+    std::deque<PlayerState> players_;  // stable addresses while tests add players
 };
 
 // Positions of the markers in `text`, searched one after the other; -1 from the first
@@ -119,7 +141,7 @@ Classification::PreintTransferFunction1D* transfer(PlayerState& p, int layer)
 
 TEST_F(Scene, PlayerSetupBuildsThreeLayersAndLogsThemInOrder)
 {
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     p.moveBody = true;
     p.eye[1] = 3;
     ConsoleCapture console;
@@ -181,7 +203,7 @@ TEST_F(Scene, PlayerSetupBuildsThreeLayersAndLogsThemInOrder)
 
 TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
 {
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     {
         ConsoleCapture console;
         setupLayer(p, p.skinCaster, p.skinTransfer, "tfn/CT Skin.tfn");
@@ -215,7 +237,7 @@ TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
 
 TEST_F(Scene, EachRenderCastsTheNextLayerWithItsPerRenderParameters)
 {
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     {
         ConsoleCapture console;
         setupPlayer(p);
@@ -267,7 +289,7 @@ TEST_F(Scene, EachRenderCastsTheNextLayerWithItsPerRenderParameters)
 
 TEST_F(Scene, MixPassBindsTheThreeImagesAndDrawsThePlayersPicture)
 {
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     {
         ConsoleCapture console;
         setupPlayer(p);
@@ -349,7 +371,7 @@ TEST_F(Scene, MixPassBindsTheThreeImagesAndDrawsThePlayersPicture)
 
 TEST_F(Scene, LevelsMoveTheOrganBoxAndRebuildTheOrganShape)
 {
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     {
         ConsoleCapture console;
         setupPlayer(p);
@@ -396,7 +418,7 @@ TEST_F(Scene, LevelsMoveTheOrganBoxAndRebuildTheOrganShape)
 TEST_F(Scene, MissingMixShaderIsReportedAndThePictureStaysDrawable)
 {
     fs::remove(dir_ / "mixpics.frag");
-    PlayerState p = newPlayer();
+    PlayerState& p = newPlayer();
     ConsoleCapture errors(std::cerr);
     {
         ConsoleCapture console;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -132,6 +133,20 @@ TEST(LookupTable, FlatShapeAndVerticalLeftSide)
     EXPECT_LT(w[1][3], 65535);
     EXPECT_GT(w[1][3], w[20][3]);
     EXPECT_EQ(w[39][3], 0);  // 39 / 255 > 0.15
+}
+
+// Found by fuzzing the .tfn reader: a ramp of the smallest float width at intensity 0
+// has no half width (it rounds to 0), and the colour's position on it became 0 / 0,
+// whose conversion to a colour index is undefined (the sanitizer build stops there).
+TEST(LookupTable, RampNarrowerThanFloatRoundingStaysOnItsRamp)
+{
+    const float narrowest = std::numeric_limits<float>::denorm_min();
+    Shapes s;
+    s.add({{0.0f, 0.0f}, {narrowest, 1.0f}, {0.5f, 1.0f}, {0.6f, 0.0f}}, kRed, kGreen, kBlue);
+    Table t = rasterise(s, 256);
+    EXPECT_EQ(t[0], (Entry{0, 0, 0, 0}));  // the ramp's foot, clear like a vertical side
+    EXPECT_EQ(t[1], (Entry{0, 0, 65535, 65535}));
+    EXPECT_EQ(t[127], (Entry{0, 0, 65535, 65535}));
 }
 
 TEST(LookupTable, GuardLeavesTableAloneOutsideUnitRange)

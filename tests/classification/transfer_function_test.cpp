@@ -79,6 +79,34 @@ TEST(TransferFunction, ShapeFactoryMakesNamesUniqueAndKnowsFourKinds)
     EXPECT_EQ(tf.rangeMax, 0.0f);
 }
 
+// The numbered names come from one pass over the shapes (a file of thousands of records
+// of one name took minutes name by name): only what the decimal numbering writes may
+// count as taken, and the smallest free number wins.
+TEST(TransferFunction, UniqueNamesTakeTheSmallestFreeNumberAndOnlyPlainDecimals)
+{
+    TableTransferFunction tf;
+    for (const char* n : {"Skin", "Skin1", "Skin01", "Skin-0", "Skin+0", "Skin 0", "Skin0x", "A12"})
+        tf.addShape(n, "VornTrapez");
+    EXPECT_EQ(tf.addShape("Skin", "VornTrapez"), "Skin0");
+    EXPECT_EQ(tf.addShape("Skin", "VornTrapez"), "Skin2");  // Skin1 was there already
+    EXPECT_EQ(tf.addShape("A1", "VornTrapez"), "A1");
+    EXPECT_EQ(tf.addShape("A1", "VornTrapez"), "A10");
+    EXPECT_EQ(tf.addShape("A1", "VornTrapez"), "A11");
+    EXPECT_EQ(tf.addShape("A1", "VornTrapez"), "A13");  // A12 is A1 followed by 2
+    EXPECT_EQ(tf.addShape("", "VornTrapez"), "");       // the empty name is free once
+    EXPECT_EQ(tf.addShape("", "VornTrapez"), "0");
+    EXPECT_EQ(tf.getShape("0")->getName(), "0");
+
+    TableTransferFunction many;
+    for (int i = 0; i < 300; ++i)
+        many.addShape("Skin", "VornTrapez");
+    EXPECT_EQ(many.shapes[1]->getName(), "Skin0");
+    EXPECT_EQ(many.shapes[299]->getName(), "Skin298");
+    EXPECT_TRUE(many.removeShape("Skin100"));
+    EXPECT_EQ(many.addShape("Skin", "Trapez"), "Skin100");  // a freed number is reused first
+    EXPECT_EQ(many.addShape("Skin", "Trapez"), "Skin299");
+}
+
 TEST(TransferFunction, RemoveShapeDeletesFirstOfNameAndKeepsOrderAndSelection)
 {
     TableTransferFunction tf;

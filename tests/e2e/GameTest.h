@@ -19,8 +19,25 @@ inline session::SessionOptions gameOptions(std::vector<std::string> omit = {})
     o.executable = QUILLET_EXE;
     o.dataDir = QUILLET_DATA_DIR;
     o.omit = std::move(omit);
+    // Sanitizer build: Mesa's driver stays loaded until the game's leak check runs.
+    if (std::string(QUILLET_GAME_PRELOAD) != "")
+        o.environment.push_back("LD_PRELOAD=" QUILLET_GAME_PRELOAD);
     return o;
 }
+
+// A sanitizer report from any game this program ran fails the program, whatever its
+// tests checked (every CTest entry runs one test, so the failure names its test).
+class SanitizerReportCheck : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        for (const std::string& report : session::sanitizerReports())
+            ADD_FAILURE() << "the game wrote a sanitizer report:\n" << report;
+    }
+};
+
+inline ::testing::Environment* const kSanitizerReportCheck =
+    ::testing::AddGlobalTestEnvironment(new SanitizerReportCheck);
 
 // Pixels in the rectangle (GL convention: x from the left, y from the bottom) whose
 // colour is within `tolerance` of `colour` on every channel.

@@ -151,6 +151,17 @@ TEST(ShaderFile, UnreadableFileLeavesTheTextAndReadableOneReplacesIt)
     std::remove(path.c_str());
 }
 
+// A directory opens like a file on Linux and fails only when read: that failure used to
+// escape as an exception and end the game.
+TEST(ShaderFile, DirectoryInPlaceOfAShaderIsUnreadableNotACrash)
+{
+    std::string text = "kept";
+    EXPECT_FALSE(readShaderFile(testing::TempDir().c_str(), text));
+    EXPECT_EQ(text, "kept");
+    EXPECT_FALSE(readShaderFile(".", text));
+    EXPECT_EQ(text, "kept");
+}
+
 TEST(TextureStorage, PowerOfTwoRoundsUpAndNeverBelowOne)
 {
     const std::vector<std::pair<int, int>> cases = {

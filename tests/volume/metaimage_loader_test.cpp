@@ -249,10 +249,10 @@ TEST_F(MetaImageLoader, KeysAfterTheDataFileAreStillParsed)
     dir.write("a.raw", counting(8, 1));
     dir.write("b.raw", counting(16, 50));
     OwnedRecord rec;
-    std::string out = load(rec, "NDims = 3\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = a.raw\n"
+    std::string out = load(rec, "NDims = 2\nDimSize = 2 2\nElementType = MET_SHORT\nElementDataFile = a.raw\n"
                                 "ElementType = MET_USHORT\nDimSize = 9 9 9\n");
     EXPECT_EQ(out, dirLine() + loadingLine("a.raw"));
-    EXPECT_EQ(rec.r.voxelType, unsigned(GL_UNSIGNED_SHORT));  // overwritten at once
+    EXPECT_EQ(rec.r.voxelType, unsigned(GL_UNSIGNED_SHORT));  // overwritten: the same two bytes a voxel
     EXPECT_EQ(rec.r.extent[0], 2);                            // the delivered extents stay
     EXPECT_EQ(dataOf(rec.r, 8), counting(8, 1));
 
@@ -262,6 +262,40 @@ TEST_F(MetaImageLoader, KeysAfterTheDataFileAreStillParsed)
     EXPECT_EQ(out, dirLine() + loadingLine("a.raw") + loadingLine("b.raw"));
     EXPECT_EQ(twice.r.voxelType, unsigned(GL_UNSIGNED_SHORT));
     EXPECT_EQ(dataOf(twice.r, 16), counting(16, 50));  // loaded again with the new type's byte count
+}
+
+// Found by fuzzing: a later "ElementType" of another size left a record whose array was
+// too small for its own extents and type, and the stretch before the upload then read
+// and wrote past its end.
+TEST_F(MetaImageLoader, TypeOfAnotherSizeAfterTheLastDataFileRefusesTheData)
+{
+    dir.write("a.raw", counting(8, 1));
+    struct Case {
+        const char* header;
+        const char* line;
+    } cases[] = {
+        {"NDims = 3\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = a.raw\nElementType = MET_FLOAT\n",
+         "MHD Loader >> Data refused: it was read as 1-byte voxels, but \"ElementType\" is now MET_FLOAT\n"},
+        {"NDims = 1\nDimSize = 4\nElementType = MET_USHORT\nElementDataFile = a.raw\nElementType = MET_UCHAR\n"
+         "ElementType = MET_DOUBLE\n",
+         "Currently unsupported voxel_type! MET_DOUBLE\n"
+         "MHD Loader >> Data refused: it was read as 2-byte voxels, but \"ElementType\" is now MET_UCHAR\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        OwnedRecord rec;
+        std::string out = load(rec, c.header);
+        EXPECT_EQ(out, dirLine() + loadingLine("a.raw") + c.line);
+        expectCallerValues(rec.r);
+    }
+
+    SCOPED_TRACE("a later data file read with the new type makes the record whole again");
+    OwnedRecord rec;
+    dir.write("b.raw", counting(32, 40));
+    load(rec, "NDims = 3\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = a.raw\n"
+              "ElementType = MET_FLOAT\nElementDataFile = b.raw\n");
+    EXPECT_EQ(rec.r.voxelType, unsigned(GL_FLOAT));
+    EXPECT_EQ(dataOf(rec.r, 32), counting(32, 40));
 }
 
 TEST_F(MetaImageLoader, DataPathIsTheHeaderDirectoryPlusTheName)
@@ -350,6 +384,59 @@ TEST_F(MetaImageLoader, HeadersThatWouldOverrunTheArraysAreRefused)
         EXPECT_EQ(out, dirLine() + loadingLine("d.raw") + "MHD Loader >> Header refused: NDims 9 is outside 0 to 4\n");
         expectCallerValues(rec.r);
     }
+}
+
+// Found by fuzzing: a fourth extent of 0 made an empty array while the first three
+// still counted eight voxels, and the stretch before the upload read past its end. An
+// empty volume has nothing to show anyway.
+TEST_F(MetaImageLoader, ZeroDimSizeIsRefusedBeforeAnyVoxelIsRead)
+{
+    // None of these data files exists: reaching the open would end the process.
+    struct Case {
+        const char* header;
+        const char* line;
+    } cases[] = {
+        {"NDims = 4\nDimSize = 2 2 2 0\nElementType = MET_UCHAR\nElementDataFile = none.raw\n",
+         "MHD Loader >> Header refused: DimSize 0 leaves the volume empty\n"},
+        {"NDims = 3\nElementType = MET_SHORT\nDimSize = 0 0 0\nElementDataFile = none.raw\n",
+         "MHD Loader >> Header refused: DimSize 0 leaves the volume empty\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        OwnedRecord rec;
+        EXPECT_EQ(load(rec, c.header), dirLine() + c.line);
+        expectCallerValues(rec.r);
+    }
+}
+
+// Found by fuzzing: a spacing of 0 made an axis of the volume box 0 long (all of them 0
+// made it 0 / 0), and the octree's refresh of a signed volume turned the resulting NaN
+// into voxel indices.
+TEST_F(MetaImageLoader, SpacingThatIsNotPositiveIsRefused)
+{
+    dir.write("d.raw", counting(8));
+    struct Case {
+        const char* header;
+        const char* line;
+    } cases[] = {
+        {"NDims = 3\nDimSize = 2 2 2\nElementSpacing = 1 0 1\nElementType = MET_SHORT\nElementDataFile = d.raw\n",
+         "MHD Loader >> Header refused: ElementSpacing 0 is not positive\n"},
+        {"NDims = 3\nElementSpacing = 0.7 0.7 -1.5\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = d.raw\n",
+         "MHD Loader >> Header refused: ElementSpacing -1.5 is not positive\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        OwnedRecord rec;
+        EXPECT_EQ(load(rec, c.header), dirLine() + c.line);
+        expectCallerValues(rec.r);
+    }
+
+    SCOPED_TRACE("the fourth axis has no place in the box: its spacing is not delivered");
+    OwnedRecord rec;
+    dir.write("e.raw", counting(16));
+    load(rec, "NDims = 4\nDimSize = 2 2 2 2\nElementSpacing = 1 2 3 0\nElementType = MET_UCHAR\nElementDataFile = e.raw\n");
+    ASSERT_NE(rec.r.voxels, nullptr);
+    EXPECT_EQ(rec.r.spacing[2], 3.0f);
 }
 
 TEST_F(MetaImageLoader, DataBeyond32BitCountsOrWithoutATypeIsRefusedBeforeAnyAllocation)

@@ -96,9 +96,24 @@ bool Image::savePng(const std::string& path) const
 
 GameSession::GameSession(SessionOptions options) : options_(std::move(options)) {}
 
+namespace {
+
+std::vector<std::string>& reportList()
+{
+    static std::vector<std::string> reports;
+    return reports;
+}
+
+} // namespace
+
+const std::vector<std::string>& sanitizerReports() { return reportList(); }
+
 GameSession::~GameSession()
 {
     stop();
+    std::string report = sanitizerReport();
+    if (!report.empty())
+        reportList().push_back(report);
     if (stdinFd_ >= 0)
         close(stdinFd_);
     xvfb_.reset();
@@ -156,8 +171,17 @@ bool GameSession::start()
     }
     std::string exe = fs::absolute(options_.executable).string();
     // Line-buffered like a terminal, so the console can be read while the game runs.
-    const char* argv[] = {"stdbuf", "-oL", "-eL", exe.c_str(), nullptr};
-    pid_ = spawnChild(argv, workDir_.c_str(), display_.c_str(), inPipe[0], outFd, errFd);
+    std::vector<const char*> argv;
+    if (!options_.environment.empty()) {
+        argv.push_back("env");
+        for (const std::string& entry : options_.environment)
+            argv.push_back(entry.c_str());
+    }
+    for (const char* arg : {"stdbuf", "-oL", "-eL"})
+        argv.push_back(arg);
+    argv.push_back(exe.c_str());
+    argv.push_back(nullptr);
+    pid_ = spawnChild(argv.data(), workDir_.c_str(), display_.c_str(), inPipe[0], outFd, errFd);
     close(inPipe[0]);
     close(outFd);
     close(errFd);
@@ -310,6 +334,23 @@ void GameSession::writeStdin(const std::string& text)
 
 std::string GameSession::standardOutput() const { return readFile(outPath_); }
 std::string GameSession::standardError() const { return readFile(errPath_); }
+
+std::string GameSession::sanitizerReport() const
+{
+    if (errPath_.empty())
+        return {};
+    const std::string err = standardError();
+    size_t first = std::string::npos;
+    for (const char* header : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error: "}) {
+        size_t at = err.find(header);
+        if (at < first)
+            first = at;
+    }
+    if (first == std::string::npos)
+        return {};
+    size_t lineStart = err.rfind('\n', first);
+    return err.substr(lineStart == std::string::npos ? 0 : lineStart + 1);
+}
 
 bool GameSession::waitForOutput(const std::string& needle, double timeoutSeconds, size_t from)
 {

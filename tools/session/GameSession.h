@@ -38,6 +38,7 @@ struct SessionOptions {
     std::vector<std::string> omit; // data entries left out of the scratch directory
     std::string workDir;           // run here instead of a scratch directory (no copying)
     bool inheritConsole = false;   // game output to our console instead of capture files
+    std::vector<std::string> environment; // NAME=value entries set for the game only
     int screenWidth = 1280;
     int screenHeight = 1024;
 };
@@ -72,6 +73,9 @@ public:
     void writeStdin(const std::string& text);
     std::string standardOutput() const;
     std::string standardError() const;
+    // The game's standard error from the first sanitizer report on (AddressSanitizer,
+    // LeakSanitizer, UndefinedBehaviorSanitizer); empty when there is none.
+    std::string sanitizerReport() const;
     bool waitForOutput(const std::string& needle, double timeoutSeconds, size_t from = 0);
 
     bool exited();                      // the game has ended (status then valid)
@@ -96,6 +100,10 @@ private:
     int status_ = -1000;
     std::string window_;
 };
+
+// Sanitizer reports of every game session of this process that has ended, so that a
+// test program can fail on them whatever its tests checked.
+const std::vector<std::string>& sanitizerReports();
 
 // Microseconds-free helpers for tests.
 void sleepMs(int ms);

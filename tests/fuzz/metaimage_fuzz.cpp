@@ -1,0 +1,216 @@
+// Fuzz target: the MetaImage header parser with its voxel read, followed by what the
+// game does next with the record without GL (the octree over the volume box, the
+// intensity stretch and the histogram), so that a record that lies about its array, or
+// a box that the spacings make degenerate, shows as a sanitizer report.
+//
+// The input is the header. Every file it can name as "ElementDataFile" is created with
+// the input's bytes, so short, exact and long data files all occur; an unreadable data
+// file would end the process by design, so inputs naming one that cannot be made here
+// (a path, an empty name) are skipped. So are inputs whose numbers could ask for more
+// than kMaxVoxels voxels: the loader allocates what the header asks for, up to 4 GiB,
+// and that is the allocator's business, not a parsing fault.
+#include "tests/fuzz/FuzzSupport.h"
+
+#include "render/CPUOctTreeNode.h"
+#include "render/RenderParameters.h"
+#include "volume/Diagram.h"
+#include "volume/IntensityRange.h"
+#include "volume/MetaImageLoader.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/allocator_interface.h>
+#define QUILLET_FUZZ_ALLOCATION_SIZE 1
+#endif
+#endif
+
+namespace {
+
+constexpr std::uint64_t kMaxVoxels = std::uint64_t(1) << 16;
+const char* const kHeaderName = "fuzz.mhd";
+
+// Every extent the loader can deliver is read from one run of digits of the header (or
+// is 1), so the four largest runs bound the voxel count from above.
+bool withinVoxelBudget(const std::string& text)
+{
+    std::vector<std::uint64_t> runs;
+    std::uint64_t value = 0;
+    bool inRun = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            value = std::min<std::uint64_t>(value * 10 + std::uint64_t(c - '0'), kMaxVoxels + 1);
+            inRun = true;
+        } else if (inRun) {
+            runs.push_back(std::max<std::uint64_t>(value, 1));
+            value = 0;
+            inRun = false;
+        }
+    }
+    if (inRun)
+        runs.push_back(std::max<std::uint64_t>(value, 1));
+    std::sort(runs.begin(), runs.end(), std::greater<std::uint64_t>());
+    std::uint64_t bound = 1;
+    for (std::size_t i = 0; i < runs.size() && i < 4; ++i)
+        bound = std::min<std::uint64_t>(bound * runs[i], kMaxVoxels + 1);
+    return bound <= kMaxVoxels;
+}
+
+// The names the loader could take as its data file: a key is the text up to "=" without
+// spaces, and the value the rest of its line without spaces and carriage returns. The
+// file is opened by its name up to the first zero byte. False when one of them cannot
+// be made into a file here.
+bool dataFileNames(const std::string& text, std::vector<std::string>& names)
+{
+    std::string squeezed;
+    for (char c : text)
+        if (c != ' ')
+            squeezed += c;
+    // A key that meets the end of the header before any "=" still counts, with an
+    // empty value: the data path is then the header's folder.
+    const std::string last = "ElementDataFile";
+    if (squeezed.size() >= last.size() && squeezed.compare(squeezed.size() - last.size(), last.size(), last) == 0)
+        return false;
+    const std::string key = last + "=";
+    for (std::size_t at = squeezed.find(key); at != std::string::npos; at = squeezed.find(key, at + 1)) {
+        std::size_t start = at + key.size();
+        std::size_t end = squeezed.find('\n', start);
+        std::string name;
+        for (char c : squeezed.substr(start, end == std::string::npos ? std::string::npos : end - start))
+            if (c != '\r')
+                name += c;
+        name = name.substr(0, name.find('\0'));
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+            name.size() > 200)
+            return false;
+        names.push_back(name);
+    }
+    return true;
+}
+
+unsigned bytesPerVoxel(unsigned voxelType)
+{
+    switch (voxelType) {
+    case GL_UNSIGNED_BYTE: return 1;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT: return 2;
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT: return 4;
+    default: return 0;
+    }
+}
+
+constexpr unsigned kCallerType = 0x7777u;
+constexpr int kCallerExtent = -7;
+
+// The volume box as the ray caster scales it: each axis's physical extent over the
+// longest one.
+void volumeScale(const VolumeRecord& r, double* scale)
+{
+    double extent[3], longest = 0;
+    for (int a = 0; a < 3; ++a) {
+        extent[a] = r.extent[a] * double(r.spacing[a]);
+        longest = std::max(longest, extent[a]);
+    }
+    for (int a = 0; a < 3; ++a)
+        scale[a] = extent[a] / longest;
+}
+
+template <typename TreeVoxel>
+CPUOctTreeNodeT<TreeVoxel> buildOctree(const VolumeRecord& r, const double* scale)
+{
+    const double unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1};
+    const unsigned char level[3] = {0, 0, 0};
+    return CPUOctTreeNodeT<TreeVoxel>(reinterpret_cast<const TreeVoxel*>(r.voxels), r.extent, unitMin,
+                                      unitMax, scale, level, RenderParameters().maxLevel);
+}
+
+// The record must describe its array: extent 0 x 1 x 2 x 3 elements of voxelType. Then
+// the octree, the stretch and the histogram run over it in the order of the volume
+// upload and the scene set-up (32-bit count of the first three extents; every type but
+// the two unsigned ones goes through the signed conversion and comes out as unsigned
+// 16-bit values, its octree built before and refreshed after).
+void useAsTheGameDoes(VolumeRecord& r)
+{
+    for (int e : r.extent)
+        if (e < 0)
+            fuzz::finding("a delivered extent is negative");
+    const unsigned bytes = bytesPerVoxel(r.voxelType);
+    if (bytes == 0)
+        fuzz::finding("voxels delivered with an unsupported voxel type");
+#ifdef QUILLET_FUZZ_ALLOCATION_SIZE
+    std::uint64_t described = std::uint64_t(bytes);
+    for (int e : r.extent)
+        described *= std::uint64_t(e);
+    // An empty allocation still takes one byte.
+    if (__sanitizer_get_allocated_size(r.voxels) != std::max<std::uint64_t>(described, 1))
+        fuzz::finding("the voxel array's size differs from what extents and voxel type describe");
+#endif
+    const unsigned count = unsigned(r.extent[0]) * unsigned(r.extent[1]) * unsigned(r.extent[2]);
+    std::vector<int> dims = {r.extent[0], r.extent[1], r.extent[2]};
+    double scale[3];
+    volumeScale(r, scale);
+    ClassificationDiagram::Histogram histogram;
+    unsigned short* shorts = reinterpret_cast<unsigned short*>(r.voxels);
+    if (r.voxelType == GL_UNSIGNED_BYTE) {
+        rescaleUnsignedByte(r.voxels, count);
+        buildOctree<unsigned char>(r, scale);
+        histogram.compute(r.voxels, dims, nullptr);
+        return;
+    }
+    if (r.voxelType == GL_UNSIGNED_SHORT) {
+        rescaleUnsignedShort(shorts, count);
+        buildOctree<unsigned short>(r, scale);
+    } else {
+        CPUOctTreeNodeT<unsigned short> tree = buildOctree<unsigned short>(r, scale);
+        convertSignedShort(reinterpret_cast<short*>(r.voxels), count);
+        tree.refreshRanges(shorts, r.extent, scale);
+    }
+    histogram.compute(shorts, dims, nullptr);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> names;
+    if (!withinVoxelBudget(text) || !dataFileNames(text, names))
+        return -1;
+
+    const fuzz::ScratchFolder& folder = fuzz::ScratchFolder::instance();
+    folder.write(kHeaderName, text);
+    for (const std::string& name : names)
+        if (name != kHeaderName)
+            folder.write(name, text);
+
+    VolumeRecord record{kCallerType, {kCallerExtent, kCallerExtent, kCallerExtent, kCallerExtent}, nullptr,
+                        {1.0f, 1.0f, 1.0f}};
+    {
+        fuzz::QuietConsole quiet;
+        loadMetaImage(record, folder.path(kHeaderName));
+        if (record.voxels)
+            useAsTheGameDoes(record);
+    }
+    if (!record.voxels) {
+        for (int e : record.extent)
+            if (e != kCallerExtent)
+                fuzz::finding("extents written without a delivered voxel array");
+        for (float s : record.spacing)
+            if (s != 1.0f)
+                fuzz::finding("spacings written without a delivered voxel array");
+    }
+    delete[] record.voxels;
+    for (const std::string& name : names)
+        if (name != kHeaderName)
+            folder.remove(name);
+    return 0;
+}
