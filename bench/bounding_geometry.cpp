@@ -3,7 +3,7 @@
 // data/taa.mhd; while that is an empty placeholder, a synthetic signed 16-bit body of
 // comparable size (160 x 128 x 256). Starts its own Xvfb for the GL buffers.
 #include "render/BoundingGeometry.h"
-#include "tools/session/XvfbServer.h"
+#include "tools/session/PrivateGLWindow.h"
 #include "volume/IntensityRange.h"
 #include "volume/MetaImageLoader.h"
 
@@ -196,24 +196,11 @@ BENCHMARK(BM_Rebuild)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    session::XvfbServer xvfb;
-    if (!xvfb.running()) {
-        std::fprintf(stderr, "bench: could not start Xvfb\n");
+    session::PrivateGLWindow window(argc, argv, 64, 64, "bench");
+    if (!window.ready())
         return 1;
-    }
-    setenv("DISPLAY", xvfb.display().c_str(), 1);
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGBA);
-    glutInitWindowSize(64, 64);
-    const int window = glutCreateWindow("bench");
-    if (glewInit() != GLEW_OK) {
-        std::fprintf(stderr, "bench: glewInit failed\n");
-        return 1;
-    }
     volume();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    glutDestroyWindow(window);
-    glutExit(); // before the server goes, or Xlib ends the process with status 1
     return 0;
 }

@@ -1,7 +1,7 @@
 // computePreintegration() and update() as the game calls them, uploads included, on a
 // real GL context (a private Xvfb unless QUILLET_TEST_DISPLAY names a display).
 #include "classification/PreintTransferFunction1D.h"
-#include "tools/session/XvfbServer.h"
+#include "tools/session/PrivateGLWindow.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -57,28 +57,10 @@ BENCHMARK(BM_Update)->Arg(128)->Arg(256)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    std::unique_ptr<session::XvfbServer> xvfb;
-    if (const char* display = std::getenv("QUILLET_TEST_DISPLAY")) {
-        setenv("DISPLAY", display, 1);
-    } else {
-        xvfb = std::make_unique<session::XvfbServer>();
-        if (!xvfb->running()) {
-            std::fprintf(stderr, "bench: could not start Xvfb\n");
-            return 1;
-        }
-        setenv("DISPLAY", xvfb->display().c_str(), 1);
-    }
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
-    glutInitWindowSize(64, 64);
-    int window = glutCreateWindow("quillet bench");
-    if (glewInit() != GLEW_OK) {
-        std::fprintf(stderr, "bench: glewInit failed\n");
+    session::PrivateGLWindow window(argc, argv, 64, 64, "quillet bench");
+    if (!window.ready())
         return 1;
-    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    glutDestroyWindow(window);
-    glutExit();  // close the connection while the server still runs
     return 0;
 }

@@ -12,7 +12,7 @@
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/GLSLRaycaster.h"
-#include "tools/session/XvfbServer.h"
+#include "tools/session/PrivateGLWindow.h"
 #include "volume/MetaImageLoader.h"
 
 #include <GL/glew.h>
@@ -403,23 +403,13 @@ int main(int argc, char** argv)
     args.insert(args.end(), argv + 1, argv + argc);
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());
-    session::XvfbServer xvfb;
-    if (!xvfb.running()) {
-        std::fprintf(stderr, "bench: could not start Xvfb\n");
+    session::PrivateGLWindow window(count, args.data(), 832, 642, "quillet ray caster bench");
+    if (!window.ready())
         return 1;
-    }
-    setenv("DISPLAY", xvfb.display().c_str(), 1);
-    glutInit(&count, args.data());
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL | GLUT_RGBA);
-    glutInitWindowSize(832, 642);
-    int window = glutCreateWindow("quillet ray caster bench");
-    glewInit();
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();
     benchmark::Shutdown();
-    glutDestroyWindow(window);
-    glutExit();  // close the display connection while Xvfb still runs
     return 0;
 }
