@@ -34,20 +34,18 @@ inline std::string captureStdout(const std::function<void()>& work)
     return ::testing::internal::GetCapturedStdout();
 }
 
-// One VornTrapez "test" shape with its three colours (feet, mid-ramp, plateau).
+// One VornTrapez "test" shape in a 64-entry table, its colours differing per point
+// (feet red, mid-ramp green, plateau blue).
 inline std::unique_ptr<Classification::PreintTransferFunction1D>
-makeTransferFunction(const std::vector<Classification::ShapePoint>& points, int tableSize = 64,
-                     std::array<Classification::ShapeColour, 3> colours = {{{1, 0.1f, 0.1f, 1},
-                                                                            {0.2f, 1, 0.2f, 1},
-                                                                            {0.2f, 0.3f, 1, 1}}})
+makeTransferFunction(const std::vector<Classification::ShapePoint>& points)
 {
     auto tf = std::make_unique<Classification::PreintTransferFunction1D>();
-    tf->setTableSize(tableSize);
+    tf->setTableSize(64);
     tf->addShape("test", "VornTrapez");
     Classification::TransferFunctionGeometry* shape = tf->getShape("test");
-    for (int i = 0; i < 3; ++i)
-        shape->colours[i] = colours[i];
-    shape->colours[3] = colours[0];
+    shape->colours[0] = shape->colours[3] = {1, 0.1f, 0.1f, 1};
+    shape->colours[1] = {0.2f, 1, 0.2f, 1};
+    shape->colours[2] = {0.2f, 0.3f, 1, 1};
     EXPECT_TRUE(shape->setPoints(points));
     tf->computeVisibleRange();
     tf->update();
@@ -58,21 +56,17 @@ makeTransferFunction(const std::vector<Classification::ShapePoint>& points, int 
 // A caster with the game's ray-casting program, the transfer function set and its
 // targets at the given size; no volume yet.
 inline std::unique_ptr<GLSLRaycaster> makeCaster(Classification::PreintTransferFunction1D* tf,
-                                                 int width, int height,
-                                                 const char* vertexFile = "raycast.vert",
-                                                 const char* fragmentFile = "raycast.frag")
+                                                 int width, int height)
 {
     std::unique_ptr<GLSLRaycaster> caster;
     captureStdout([&] {
         caster = std::make_unique<GLSLRaycaster>();
         caster->params.transferFunction = tf;
         buildProgramFromFiles(caster->raycastProgram, caster->raycastVertex, caster->raycastFragment,
-                              dataFile(vertexFile).c_str(), dataFile(fragmentFile).c_str());
-        if (caster->targetWidth != width || caster->targetHeight != height) {
-            caster->targetWidth = width;
-            caster->targetHeight = height;
-            caster->createTargets();
-        }
+                              dataFile("raycast.vert").c_str(), dataFile("raycast.frag").c_str());
+        caster->targetWidth = width;
+        caster->targetHeight = height;
+        caster->createTargets();
     });
     return caster;
 }
@@ -90,9 +84,7 @@ inline std::vector<unsigned char> sphereVolume(const int dims[3], double radius 
         for (int y = 0; y < dims[1]; ++y)
             for (int x = 0; x < dims[0]; ++x, ++n) {
                 const double p[3] = {(x + 0.5) / longest, (y + 0.5) / longest, (z + 0.5) / longest};
-                double r = std::sqrt((p[0] - centre[0]) * (p[0] - centre[0]) +
-                                     (p[1] - centre[1]) * (p[1] - centre[1]) +
-                                     (p[2] - centre[2]) * (p[2] - centre[2]));
+                double r = std::hypot(p[0] - centre[0], p[1] - centre[1], p[2] - centre[2]);
                 double v = 0;
                 if (r < radius)
                     v = (1 - r / radius) * (0.55 + 0.45 * (p[0] - centre[0] + radius) / (2 * radius));

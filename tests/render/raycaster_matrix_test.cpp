@@ -72,30 +72,25 @@ TEST(RaycasterMatrix, ScaledPivotingKeepsSmallEntriesOfLargeRows)
     EXPECT_NEAR(inv[1], -1.0 / det, 1e-30);           // row 1, column 0
     EXPECT_NEAR(inv[4], -2e20 / det, 1e-12);          // row 0, column 1
     EXPECT_NEAR(inv[5], 2.0 / det, 1e-30);            // row 1, column 1
-    EXPECT_DOUBLE_EQ(inv[10], 0.5);
-    EXPECT_DOUBLE_EQ(inv[15], 0.25);
     multiply(m, inv, product);
     expectIdentity(product, 1e-9);
 }
 
 TEST(RaycasterMatrix, SingularMatricesGiveTheIdentity)
 {
-    double m[16], inv[16];
-    // An all-zero row.
-    fromRows({{1, 0, 0, 5}, {0, 1, 0, 6}, {0, 0, 0, 0}, {0, 0, 0, 1}}, m);
-    EXPECT_FALSE(invertMatrix4(m, inv));
-    expectIdentity(inv, 0);
-
-    // Zero last pivot: row 3 = row 0 + row 1.
-    fromRows({{1, 0, 0, 2}, {0, 1, 0, 3}, {0, 0, 1, 0}, {1, 1, 0, 5}}, m);
-    EXPECT_FALSE(invertMatrix4(m, inv));
-    expectIdentity(inv, 0);
-
-    // A zero pivot before the last column (columns 0 and 1 equal) must not divide by
-    // zero and spread infinities; it is singular like the others.
-    fromRows({{1, 1, 0, 0}, {2, 2, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, m);
-    EXPECT_FALSE(invertMatrix4(m, inv));
-    expectIdentity(inv, 0);
+    const double singular[3][4][4] = {
+        {{1, 0, 0, 5}, {0, 1, 0, 6}, {0, 0, 0, 0}, {0, 0, 0, 1}},  // an all-zero row
+        {{1, 0, 0, 2}, {0, 1, 0, 3}, {0, 0, 1, 0}, {1, 1, 0, 5}},  // zero last pivot: row 3 = row 0 + row 1
+        // A zero pivot before the last column (columns 0 and 1 equal) must not divide by
+        // zero and spread infinities.
+        {{1, 1, 0, 0}, {2, 2, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
+    };
+    for (const auto& rows : singular) {
+        double m[16], inv[16];
+        fromRows(rows, m);
+        EXPECT_FALSE(invertMatrix4(m, inv));
+        expectIdentity(inv, 0);
+    }
 }
 
 TEST(RaycasterMatrix, PointTransformIgnoresW)
