@@ -14,6 +14,13 @@ namespace reference {
 using Vec3 = std::array<double, 3>;
 using RGBA = std::array<float, 4>;
 
+// Within one unit in the last place of a half float (10 stored mantissa bits; the
+// driver may truncate rather than round), plus a little interpolation noise.
+inline bool closeInHalf(double gpu, double exact)
+{
+    return std::fabs(gpu - exact) <= std::fabs(exact) * std::ldexp(1.0, -10) + 5e-5;
+}
+
 inline int clampIndex(int i, int n) { return std::min(std::max(i, 0), n - 1); }
 
 // Linear filter weights of GL for coordinate s on n texels, clamped to edge.

@@ -1,5 +1,6 @@
 // The caster's pictures against independent CPU results: the entry, exit and direction
-// images against exact ray-box intersections (camera outside and inside the box), and
+// images of the ray-setup programs against exact ray-box intersections (camera outside
+// and inside the box, entry and exit within half-float precision), and
 // the rendered layer against a CPU ray caster with the same sampling, transfer function
 // and compositing rule, for single samples, pre-integration and jitter.
 #include "render/BoundingGeometry.h"
@@ -22,8 +23,8 @@ const int kDims[3] = {64, 64, 32};      // unit spacing: the box is 1 x 1 x 0.5
 // the mean over all channels stays far below.
 constexpr float kPictureTolerance = 0.04f;
 constexpr double kMeanTolerance = 0.001;
-// Ray images are half floats of values up to about 1.5.
-constexpr float kPositionTolerance = 2e-3f;
+// Directions are differences of half floats of values up to about 1.5.
+constexpr float kDirectionTolerance = 2e-3f;
 
 class RaycasterReference : public ::testing::Test {
 protected:
@@ -191,12 +192,12 @@ TEST_F(RaycasterReference, RayImagesMatchExactBoxIntersections)
                     for (int a = 0; a < 3; ++a) {
                         double d = ray.exit[a] - ray.entry[a];
                         length += d * d;
-                        ok = ok && std::fabs(start[i + a] - ray.entry[a]) < kPositionTolerance &&
-                             std::fabs(end[i + a] - ray.exit[a]) < kPositionTolerance &&
-                             std::fabs(dir[i + a] - d) < kPositionTolerance;
+                        ok = ok && reference::closeInHalf(start[i + a], ray.entry[a]) &&
+                             reference::closeInHalf(end[i + a], ray.exit[a]) &&
+                             std::fabs(dir[i + a] - d) < kDirectionTolerance;
                     }
                     ok = ok && start[i + 3] == 1 && end[i + 3] == 1 &&
-                         std::fabs(dir[i + 3] - std::sqrt(length)) < 2 * kPositionTolerance;
+                         std::fabs(dir[i + 3] - std::sqrt(length)) < 2 * kDirectionTolerance;
                 }
                 if (!ok && ++mismatches <= 3)
                     ADD_FAILURE() << "pixel " << x << ", " << y << ": entry (" << start[i] << ", "
