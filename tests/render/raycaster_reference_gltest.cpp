@@ -125,18 +125,6 @@ protected:
         return c;
     }
 
-    reference::MarchSettings settings(const reference::Texture1D& table, const reference::Texture2D* preint) const
-    {
-        return {caster->params.sampleDistance, caster->params.maxSamples,
-                {caster->texScaleFactors[0], caster->texScaleFactors[1], caster->texScaleFactors[2]},
-                &table, preint};
-    }
-
-    reference::Texture1D lookupTexels() const
-    {
-        return {{tf->tableSize, 1, raytest::readTexture(tf->getTexture(), tf->tableSize)}};
-    }
-
     void switchShadingOff()
     {
         GLSLProgram* program = caster->raycastProgram;
@@ -217,51 +205,40 @@ TEST_F(RaycasterReference, LayerMatchesCpuRayCasterWithinTolerance)
 {
     placeCamera(40, 0.1, {0.65, 0.45, 0.9}, {0, 0, 0});
     switchShadingOff();
-    caster->params.sampleDistance = 0.01f;
     caster->params.maxSamples = 400;
-    const reference::Texture1D table = lookupTexels();
     const int n = tf->tableSize;
+    const reference::Texture1D table{{n, 1, raytest::readTexture(tf->getTexture(), n)}};
     const reference::Texture2D preint{n, n, raytest::readTexture(&tf->preintTexture, n * n)};
+    const std::vector<float> jitter = gltest::readTexture(GL_TEXTURE_2D, GLSLRaycaster::jitterTexture, 32 * 32);
+    glBindTexture(GL_TEXTURE_2D, 0);
 
-    {
-        SCOPED_TRACE("single samples");
+    // Jittered with long steps, so that an offset of up to one step shows in the picture.
+    const struct {
+        const char* name;
+        bool usePreint, useJitter;
+        float step;
+    } cases[] = {{"single samples", false, false, 0.01f},
+                 {"pre-integrated", true, false, 0.01f},
+                 {"jittered", false, true, 0.04f}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        caster->params.usePreint = k.usePreint;
+        caster->params.useJitter = k.useJitter;
+        caster->params.sampleDistance = k.step;
         renderWithoutShading();
-        Comparison c = compareWithCpu(settings(table, nullptr));
-        EXPECT_LE(c.maxError, kPictureTolerance);
-        EXPECT_LE(c.meanError, kMeanTolerance);
-        EXPECT_GT(c.visible, 700);
-        EXPECT_GT(c.opaque, 300);   // rays that stop early are part of the comparison
-    }
-    {
-        SCOPED_TRACE("pre-integrated");
-        caster->params.usePreint = true;
-        renderWithoutShading();
-        Comparison c = compareWithCpu(settings(table, &preint));
-        EXPECT_LE(c.maxError, kPictureTolerance);
-        EXPECT_LE(c.meanError, kMeanTolerance);
-        EXPECT_GT(c.visible, 700);
-    }
-    {
-        SCOPED_TRACE("jittered");
-        // Long steps, so that an offset of up to one step shows in the picture.
-        caster->params.usePreint = false;
-        caster->params.useJitter = true;
-        caster->params.sampleDistance = 0.04f;
-        renderWithoutShading();
-        std::vector<float> jitter(32 * 32 * 4);
-        glBindTexture(GL_TEXTURE_2D, GLSLRaycaster::jitterTexture);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, jitter.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
+        const reference::MarchSettings s{k.step, 400,
+                                         {caster->texScaleFactors[0], caster->texScaleFactors[1], caster->texScaleFactors[2]},
+                                         &table, k.usePreint ? &preint : nullptr};
         // Tiles of 32 texels repeat across the target, one texel per pixel.
-        const float d = caster->params.sampleDistance;
-        auto offset = [&](int x, int y) { return double(jitter[((y % 32) * 32 + x % 32) * 4] * d); };
-        Comparison c = compareWithCpu(settings(table, nullptr), offset);
+        auto offset = [&](int x, int y) { return k.useJitter ? jitter[((y % 32) * 32 + x % 32) * 4] * k.step : 0.0; };
+        const Comparison c = compareWithCpu(s, offset);
         EXPECT_LE(c.maxError, kPictureTolerance);
         EXPECT_LE(c.meanError, kMeanTolerance);
-        // Without the offsets the CPU picture is clearly further off, or the check above
-        // would prove nothing about them.
-        Comparison unjittered = compareWithCpu(settings(table, nullptr));
-        EXPECT_GT(unjittered.meanError, 3 * c.meanError);
+        EXPECT_GT(c.visible, 700);
+        if (!k.useJitter)
+            EXPECT_GT(c.opaque, 300);  // rays that stop early are part of the comparison
+        else  // without the offsets the CPU is clearly further off, or this proves nothing
+            EXPECT_GT(compareWithCpu(s).meanError, 3 * c.meanError);
     }
 }
 
