@@ -281,49 +281,37 @@ TEST_F(BoundingGeometryGL, DrawnBlocksCoverTheVisibleHalf)
     gltest::OffscreenTarget target(64, 64);
     ASSERT_TRUE(target.complete());
     topView();
-    // Drawn the way the ray setup does, each vertex's object position as its colour;
-    // the back faces keep the farthest (exit points).
+    // Drawn the way the entry pass does, each vertex's object position as its colour.
     glBindBuffer(GL_ARRAY_BUFFER, g.vertexBuffer->handle);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer->handle);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     glColorPointer(3, GL_FLOAT, 0, nullptr);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
-    for (bool backFaces : {false, true}) {
-        SCOPED_TRACE(backFaces ? "exit points" : "entry points");
-        glClearDepth(backFaces ? 0.0 : 1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glDepthFunc(backFaces ? GL_GREATER : GL_LESS);
-        glCullFace(backFaces ? GL_FRONT : GL_BACK);
-        glDrawElements(GL_QUADS, g.blockCount * BoundingGeometry::indicesPerBox,
-                       BoundingGeometry::indexType, nullptr);
-        std::vector<float> px = target.read();
-        int wrong = 0;
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                const float* p = &px[(size_t(y) * 64 + x) * 4];
-                if (x < 32) {
-                    // Outside faces wind counter-clockwise: the front face is z = 1.
-                    wrong += std::abs(p[0] - (x + 0.5f) / 64) > 1e-4f ||
-                             std::abs(p[1] - (y + 0.5f) / 64) > 1e-4f ||
-                             std::abs(p[2] - (backFaces ? 0.0f : 1.0f)) > 1e-5f;
-                } else {
-                    wrong += p[0] != 0.0f || p[1] != 0.0f || p[2] != 0.0f;
-                }
-            }
-        EXPECT_EQ(wrong, 0);
-    }
+    glDrawElements(GL_QUADS, g.blockCount * BoundingGeometry::indicesPerBox, BoundingGeometry::indexType, nullptr);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    glDisable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glDepthFunc(GL_LESS);
-    glDisable(GL_DEPTH_TEST);
-    glClearDepth(1.0);
+
+    const std::vector<float> px = target.read();
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const float* p = &px[(size_t(y) * 64 + x) * 4];
+            // Outside faces wind counter-clockwise: the nearest front face is z = 1.
+            if (x < 32)
+                wrong += std::abs(p[0] - (x + 0.5f) / 64) > 1e-4f || std::abs(p[1] - (y + 0.5f) / 64) > 1e-4f ||
+                         std::abs(p[2] - 1.0f) > 1e-5f;
+            else
+                wrong += p[0] != 0.0f || p[1] != 0.0f || p[2] != 0.0f;
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(BoundingGeometryGL, VolumeBoxesDrawFromClientMemoryAndKeepTheCallersArrays)

@@ -6,6 +6,7 @@
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/GLSLRaycaster.h"
+#include "tests/support/GLTestSupport.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -93,14 +94,12 @@ inline std::vector<unsigned char> sphereVolume(const int dims[3], double radius 
     return voxels;
 }
 
-// The texels of a 2D texture as RGBA floats, row 0 first.
+// The texels of a texture as RGBA floats, row 0 first; read on unit 0, which the
+// caster's passes rebind anyway.
 inline std::vector<float> readTexture(const GLTex::OpenGLTexture* texture, int texels)
 {
-    std::vector<float> out(size_t(texels) * 4);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(texture->target, texture->handle);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(texture->target, 0, GL_RGBA, GL_FLOAT, out.data());
+    std::vector<float> out = gltest::readTexture(texture->target, texture->handle, texels);
     glBindTexture(texture->target, 0);
     return out;
 }
@@ -110,7 +109,7 @@ inline std::vector<float> readTarget(const GLTex::GLTex2D* target)
     return readTexture(target, target->width * target->height);
 }
 
-// A uniform's current value in a program, n floats (or ints converted).
+// A uniform's current value in a program, n floats (ints and samplers converted).
 inline std::vector<float> uniformFloats(GLSLProgram* program, const char* name, int n)
 {
     std::vector<float> v(16, -12345.0f);
@@ -124,12 +123,7 @@ inline std::vector<float> uniformFloats(GLSLProgram* program, const char* name, 
 
 inline int uniformInt(GLSLProgram* program, const char* name)
 {
-    GLint v = -12345;
-    GLint location = glGetUniformLocation(program->handle, name);
-    EXPECT_GE(location, 0) << name;
-    if (location >= 0)
-        glGetUniformiv(program->handle, location, &v);
-    return v;
+    return int(uniformFloats(program, name, 1)[0]);
 }
 
 // Perspective camera looking at the origin, on both matrix stacks; modelview selected.

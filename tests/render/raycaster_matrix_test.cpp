@@ -92,15 +92,3 @@ TEST(RaycasterMatrix, SingularMatricesGiveTheIdentity)
         expectIdentity(inv, 0);
     }
 }
-
-TEST(RaycasterMatrix, PointTransformIgnoresW)
-{
-    // w of the result would be 2; the light keeps the unnormalised components.
-    const double m[16] = {2, 0, 0, 0,  0, 3, 0, 0,  0, 0, 4, 0,  1, 1, 1, 2};
-    const float p[3] = {1, 1, 1};
-    float out[3];
-    transformPoint4(m, p, out);
-    EXPECT_FLOAT_EQ(out[0], 3);
-    EXPECT_FLOAT_EQ(out[1], 4);
-    EXPECT_FLOAT_EQ(out[2], 5);
-}

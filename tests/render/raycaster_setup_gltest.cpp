@@ -215,33 +215,30 @@ TEST_F(RaycasterSetup, EachVoxelTypeIsStretchedBeforeItsUpload)
 {
     auto caster = makeCaster(tf.get(), 32, 32);
     caster->params.maxLevel[0] = caster->params.maxLevel[1] = caster->params.maxLevel[2] = 1;
-    // 3 x 5 x 2 voxels: storage 4 x 8 x 2, the volume in the corner at the origin.
-    const int w = 3, h = 5, d = 2, count = w * h * d;
-    auto texel = [](const std::vector<unsigned short>& t, int x, int y, int z) { return t[(z * 8 + y) * 4 + x]; };
-
-    // 8-bit 10..110 -> 0..255; the tree is built from the stretched values.
+    // 3 x 5 x 2 voxels, ramps of 10..110 (8-bit) and 0..4095 (16-bit): storage 4 x 8 x 2,
+    // the volume in its corner at the origin, the last voxel at texel (2, 4, 1).
+    const int w = 3, h = 5, d = 2, count = w * h * d, last = (1 * 8 + 4) * 4 + 2;
     std::vector<unsigned char> bytes(count);
-    for (int i = 0; i < count; ++i)
+    std::vector<unsigned short> shorts(count);
+    for (int i = 0; i < count; ++i) {
         bytes[i] = static_cast<unsigned char>(10 + (100 * i) / (count - 1));
+        shorts[i] = static_cast<unsigned short>((4095 * i) / (count - 1));
+    }
+
     captureStdout([&] { caster->setVolume(bytes.data(), w, h, d, 1, 1, 1); });
-    EXPECT_EQ(bytes[0], 0);
-    EXPECT_EQ(bytes[count - 1], 255);
+    EXPECT_EQ(bytes[count - 1], 255);  // stretched in place
     EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_BYTE));
     std::vector<unsigned short> t = readVolume16(caster->volumeTexture);
-    EXPECT_EQ(texel(t, 0, 0, 0), 0);
-    EXPECT_EQ(texel(t, 2, 4, 1), 65535);  // 255 read back as 16 bits
-    EXPECT_EQ(texel(t, 1, 0, 0), 0x0101 * bytes[1]);
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[last], 65535);  // 255 read back as 16 bits
+    EXPECT_EQ(t[1], 0x0101 * bytes[1]);
 
-    // Unsigned 16-bit 0..4095 -> 0..65535.
-    std::vector<unsigned short> shorts(count);
-    for (int i = 0; i < count; ++i)
-        shorts[i] = static_cast<unsigned short>((4095 * i) / (count - 1));
     captureStdout([&] { caster->setVolume(shorts.data(), w, h, d, 1, 1, 1); });
     EXPECT_EQ(shorts[count - 1], 65535);
     EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_SHORT));
     t = readVolume16(caster->volumeTexture);
-    EXPECT_EQ(texel(t, 2, 4, 1), 65535);
-    EXPECT_EQ(texel(t, 0, 0, 0), 0);
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[last], 65535);
 }
 
 TEST_F(RaycasterSetup, SignedVolumeTreeIsRefreshedFromTheConvertedValues)
