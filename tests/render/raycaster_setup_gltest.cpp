@@ -1,9 +1,11 @@
-// Ray caster construction and volume upload against the real driver: targets and
-// framebuffer, the shared jitter texture, the geometry values and one-time uniforms,
-// the stretch of each voxel type and the order of octree build and conversion.
+// Ray caster construction and volume upload against the real driver: the ray-setup
+// programs, targets and framebuffer, the shared jitter texture, the geometry values and
+// one-time uniforms, the stretch of each voxel type and the order of octree build and
+// conversion.
 #include "gl/FramebufferObject.h"
 #include "render/BoundingGeometry.h"
 #include "tests/render/raycaster_fixture.h"
+#include "tests/render/raycaster_reference.h"
 #include "tests/support/GLTestSupport.h"
 
 #include <algorithm>
@@ -56,6 +58,114 @@ protected:
 };
 
 } // namespace
+
+TEST_F(RaycasterSetup, RaySetupProgramsLogInTheWrittenOrderAndListOnlyTheirSamplers)
+{
+    std::unique_ptr<GLSLRaycaster> c;
+    const std::string out = captureStdout([&] { c = std::make_unique<GLSLRaycaster>(); });
+    auto shaderLog = [](const GLSLShader* s) {
+        std::string log;
+        getInfoLog(*s, log);
+        return log;
+    };
+    auto programLog = [](GLSLProgram* p) {
+        std::string log;
+        p->getInfoLog(log);
+        return log;
+    };
+    EXPECT_EQ(out, "Cube VS\n" + shaderLog(c->cubeVertex) + "\n" +
+                   "Near Plane VS\n" + shaderLog(c->nearPlaneVertex) + "\n" +
+                   "Ray Direction VS\n" + shaderLog(c->rayDirectionVertex) + "\n" +
+                   "Cube FS\n" + shaderLog(c->cubeFragment) + "\n" +
+                   "Near Plane FS\n" + shaderLog(c->nearPlaneFragment) + "\n" +
+                   "Ray Direction FS\n" + shaderLog(c->rayDirectionFragment) + "\n" +
+                   "Near Plane Prog. Link Info: \n" + programLog(c->nearPlaneProgram) + "\n" +
+                   "Bounding Geometry Prog. Link Info: \n" + programLog(c->boundingGeometryProgram) + "\n" +
+                   "Ray Direction Prog. Link Info: \n" + programLog(c->rayDirectionProgram) + "\n");
+
+    // The ray-casting program exists but is left to its owner.
+    GLint attached = -1;
+    glGetProgramiv(c->raycastProgram->handle, GL_ATTACHED_SHADERS, &attached);
+    EXPECT_EQ(attached, 0);
+
+    // Only the ray-direction program lists anything: its two samplers, set to their
+    // units in enumeration order. The other two use built-ins only.
+    GLSLProgram* dir = c->rayDirectionProgram;
+    ASSERT_EQ(dir->samplers.size(), 2u);
+    EXPECT_TRUE(dir->uniforms.empty());
+    for (const char* name : {"front_faces", "back_faces"}) {
+        const SamplerInfo* s = dir->findSampler(name);
+        ASSERT_NE(s, nullptr) << name;
+        EXPECT_EQ(uniformInt(dir, name), int(s - dir->samplers.data())) << name;
+    }
+    for (GLSLProgram* prog : {c->nearPlaneProgram, c->boundingGeometryProgram})
+        EXPECT_TRUE(prog->uniforms.empty() && prog->samplers.empty());
+}
+
+TEST_F(RaycasterSetup, RayDirectionIsExitMinusEntryScaledByEntryAlphaAndZeroWithoutExit)
+{
+    using Pixel = std::array<float, 4>;
+    struct Case {
+        Pixel entry, exit, expected;
+    };
+    const float root68 = std::sqrt(0.68f);
+    const Case cases[] = {
+        {{0.1f, 0.2f, 0.3f, 1}, {0.5f, 0.6f, 0.9f, 1}, {0.4f, 0.4f, 0.6f, root68}},
+        {{0.1f, 0.2f, 0.3f, 0.5f}, {0.5f, 0.6f, 0.9f, 1}, {0.4f, 0.4f, 0.6f, 0.5f * root68}},
+        // Entry alpha 0 (near plane only): direction kept, length 0.
+        {{0.1f, 0.2f, 0.3f, 0}, {0.5f, 0.6f, 0.9f, 1}, {0.4f, 0.4f, 0.6f, 0}},
+        // No exit point: all zero even with a full entry point.
+        {{0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0, 0, 0, 0}},
+        {{0.3f, 0.3f, 0.3f, 1}, {-0.5f, 0, -0.25f, 1}, {0, 0, 0, 0}},
+        // One positive component is enough, whatever the exit alpha.
+        {{0.25f, 0.5f, 0, 1}, {0, 0, 0.75f, 0}, {-0.25f, -0.5f, 0.75f, std::sqrt(0.875f)}},
+        {{0, 0, 0, 1}, {1, 1, 1, 1}, {1, 1, 1, std::sqrt(3.0f)}},
+    };
+    constexpr int n = int(sizeof cases / sizeof cases[0]), size = 16;
+    std::unique_ptr<GLSLRaycaster> caster;
+    captureStdout([&] { caster = std::make_unique<GLSLRaycaster>(); });
+    GLSLProgram* dir = caster->rayDirectionProgram;
+
+    // One texel per case in a row; the rest of the target has an entry but no exit and
+    // must stay 0.
+    std::vector<float> texels[2] = {std::vector<float>(size * size * 4, 0.75f),
+                                    std::vector<float>(size * size * 4, 0.0f)};
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c < 4; ++c) {
+            texels[0][size_t(i) * 4 + c] = cases[i].entry[c];
+            texels[1][size_t(i) * 4 + c] = cases[i].exit[c];
+        }
+    gltest::OffscreenTarget dirTarget(size, size, GL_RGBA16F_ARB);
+    GLuint textures[2];
+    glGenTextures(2, textures);
+    for (int t = 0; t < 2; ++t) {
+        // On units 0 and 1, filtered linearly, as in the caster's direction pass.
+        glActiveTexture(GL_TEXTURE0 + t);
+        glBindTexture(GL_TEXTURE_2D, textures[t]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, size, size, 0, GL_RGBA, GL_FLOAT, texels[t].data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glUseProgram(dir->handle);
+    glUniform1i(dir->findSampler("front_faces")->location, 0);
+    glUniform1i(dir->findSampler("back_faces")->location, 1);
+    GLTex::drawViewportQuad();
+    glUseProgram(0);
+    const std::vector<float> dirs = dirTarget.read();
+    glDeleteTextures(2, textures);
+    glActiveTexture(GL_TEXTURE0);
+
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_PRED2(reference::closeInHalf, dirs[size_t(i) * 4 + c], cases[i].expected[c])
+                << "case " << i << " channel " << c;
+    EXPECT_TRUE(std::all_of(dirs.begin() + n * 4, dirs.end(), [](float v) { return v == 0.0f; }));
+}
 
 TEST_F(RaycasterSetup, TargetsAndFramebufferFollowTheTargetSizeAndAreReleased)
 {
