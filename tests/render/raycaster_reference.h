@@ -75,11 +75,6 @@ struct Texture2D {
     }
 };
 
-struct Texture1D {
-    Texture2D row;              // a 1D table is one row of a 2D one
-    RGBA sample(double s) const { return row.sample(s, 0.5); }
-};
-
 struct Ray {
     bool hit = false;
     Vec3 entry{}, exit{};       // object space
@@ -117,7 +112,7 @@ struct MarchSettings {
     float sampleDistance;
     int maxSamples;
     Vec3 texScaleFactors;
-    const Texture1D* transferFunction;
+    const Texture2D* transferFunction; // a 1D table: one row
     const Texture2D* preintegration;  // null: classify single samples
     double startOffset = 0;           // jitter: the first sample's distance from the entry
 };
@@ -147,7 +142,7 @@ inline RGBA march(const Ray& ray, const Texture3D& volume, const MarchSettings& 
         if (s.preintegration) {
             c = s.preintegration->sample(previous, value);
         } else {
-            c = s.transferFunction->sample(value);
+            c = s.transferFunction->sample(value, 0.5);
             for (int k = 0; k < 3; ++k)
                 c[k] *= c[3];
         }

@@ -207,7 +207,7 @@ TEST_F(RaycasterReference, LayerMatchesCpuRayCasterWithinTolerance)
     switchShadingOff();
     caster->params.maxSamples = 400;
     const int n = tf->tableSize;
-    const reference::Texture1D table{{n, 1, raytest::readTexture(tf->getTexture(), n)}};
+    const reference::Texture2D table{n, 1, raytest::readTexture(tf->getTexture(), n)};
     const reference::Texture2D preint{n, n, raytest::readTexture(&tf->preintTexture, n * n)};
     const std::vector<float> jitter = gltest::readTexture(GL_TEXTURE_2D, GLSLRaycaster::jitterTexture, 32 * 32);
     glBindTexture(GL_TEXTURE_2D, 0);
