@@ -302,6 +302,16 @@ TEST_F(RaycasterFrame, RenderLeavesTheWrittenState)
                 EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE5);
                 EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_2D)), tf->preintTexture.handle);
             }
+            // The entry alpha scales each ray's length: 0 or 1, whatever colour was current.
+            glColor4f(0.2f, 0.3f, 0.4f, 0.5f);
+            caster->render();
+            const std::vector<float> start = raytest::readTarget(caster->rayStartTexture);
+            int hits = 0, partial = 0;
+            for (size_t i = 3; i < start.size(); i += 4)
+                start[i] == 1 ? ++hits : partial += start[i] != 0;
+            EXPECT_GT(hits, 100);
+
+            EXPECT_EQ(partial, 0);
 
             glMatrixMode(GL_PROJECTION);
             glPopMatrix();
