@@ -101,9 +101,9 @@ TEST(EditorGL, DrawsHistogramShapesAndFrameAndRestoresState)
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-1.0, 1.0, -1.0, 1.0, -1.0, 1.0);
-    GLfloat projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    std::array<GLfloat, 16> projection, modelview;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview.data());
 
     tf.draw();
 
@@ -117,20 +117,18 @@ TEST(EditorGL, DrawsHistogramShapesAndFrameAndRestoresState)
     std::array<GLint, 4> viewport{};
     glGetIntegerv(GL_VIEWPORT, viewport.data());
     EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, kWidth, kHeight}));
-    GLfloat after[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, after);
-    EXPECT_TRUE(std::equal(after, after + 16, projection));
-    glGetFloatv(GL_MODELVIEW_MATRIX, after);
-    EXPECT_TRUE(std::equal(after, after + 16, modelview));
+    std::array<GLfloat, 16> after;
+    glGetFloatv(GL_PROJECTION_MATRIX, after.data());
+    EXPECT_EQ(after, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, after.data());
+    EXPECT_EQ(after, modelview);
     GLfloat width = 0, size = 0, colour[4];
+    GLint polygonMode[2];
     glGetFloatv(GL_LINE_WIDTH, &width);
     glGetFloatv(GL_POINT_SIZE, &size);
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(width, 3.0f);
-    EXPECT_EQ(size, 2.0f);
-    EXPECT_FLOAT_EQ(colour[2], 0.3f);
-    GLint polygonMode[2];
     glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+    EXPECT_EQ((std::array<float, 3>{width, size, colour[2]}), (std::array<float, 3>{3.0f, 2.0f, 0.3f}));
     EXPECT_EQ(polygonMode[0], GL_LINE);
     glUseProgram(0);
     glDeleteProgram(program);
