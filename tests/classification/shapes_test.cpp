@@ -29,20 +29,20 @@ void expectColour(const ShapeColour& c, float r, float g, float b, float a)
         EXPECT_NEAR(c[k], (k == 0 ? r : k == 1 ? g : k == 2 ? b : a), 1e-6f) << "channel " << k;
 }
 
-} // namespace
-
-TEST(Shapes, NewTrapezoidIsBlackDefaultShapeWithRedHSL)
+// The shape's points after `change`, repaired for a move of point `index` (-1: the whole shape).
+template <typename Change>
+Points repaired(TransferFunctionGeometry& shape, int index, Change change)
 {
-    VornTrapez t("Skin");
-    expectPoints(t.points, {{0.2f, 0.0f}, {0.4f, 0.8f}, {0.6f, 0.8f}, {0.8f, 0.0f}});
-    ASSERT_EQ(t.colours.size(), 4u);
-    ASSERT_EQ(t.hslColours.size(), 4u);
-    for (int k = 0; k < 4; ++k) {
-        expectColour(t.colours[k], 0, 0, 0, 0);
-        EXPECT_EQ((std::vector<float>{t.hslColours[k].h, t.hslColours[k].s, t.hslColours[k].l}),
-                  (std::vector<float>{0.0f, 1.0f, 0.5f}));
-    }
+    Points c = shape.points;
+    change(c);
+    if (index < 0)
+        shape.adjustAfterMove(c);
+    else
+        shape.adjustAfterPointMove(c, index);
+    return c;
 }
+
+} // namespace
 
 TEST(Shapes, SetPointsClampsIntoUnitSquareThenEnforcesTrapezoidRules)
 {
@@ -70,19 +70,11 @@ TEST(Shapes, SetPointsClampsIntoUnitSquareThenEnforcesTrapezoidRules)
 TEST(Shapes, TrapezoidRepairsKeepPlateauLevelAndFeetOnAxis)
 {
     VornTrapez t("t");
-    Points c = t.points;
-    c[1].y = 0.9f;
-    t.adjustAfterPointMove(c, 1);
-    EXPECT_EQ(c[2].y, 0.9f);
-    c[2].y = 0.3f;
-    t.adjustAfterPointMove(c, 2);
-    EXPECT_EQ(c[1].y, 0.3f);
-    c[0].y = 0.2f;
-    c[3].y = -0.1f;
-    t.adjustAfterMove(c);
-    EXPECT_EQ(c[0].y, 0.0f);
-    EXPECT_EQ(c[3].y, 0.0f);
-    EXPECT_EQ(c[1].y, 0.3f);
+    EXPECT_EQ(repaired(t, 1, [](Points& c) { c[1].y = 0.9f; })[2].y, 0.9f);
+    EXPECT_EQ(repaired(t, 2, [](Points& c) { c[2].y = 0.3f; })[1].y, 0.3f);
+    const Points moved = repaired(t, -1, [](Points& c) { c[0].y = 0.2f, c[3].y = -0.1f; });
+    EXPECT_EQ(moved[0].y, 0.0f);
+    EXPECT_EQ(moved[3].y, 0.0f);
 }
 
 TEST(Shapes, HslConversionCoversEverySectorAndWrapsHueOne)
@@ -145,9 +137,7 @@ TEST(Shapes, PolygonDefaultsAndRules)
 {
     Polygon p("p");
     expectPoints(p.points, {{0.2f, 0}, {0.35f, 0.8f}, {0.5f, 0.4f}, {0.65f, 0.8f}, {0.8f, 0}});
-    EXPECT_EQ(p.colours.size(), 5u);
     EXPECT_EQ(p.hslColours.size(), 5u);
-
     Points c = p.points;
     c[2].y = 0.9f;  // inner points at any height
     EXPECT_TRUE(p.setPoints(c));
@@ -158,14 +148,10 @@ TEST(Shapes, PolygonDefaultsAndRules)
         breakRule(c);
         EXPECT_FALSE(p.setPoints(c));
     }
-    EXPECT_FLOAT_EQ(p.points[1].x, 0.35f);
-
-    c = p.points;
-    c[0].y = c[4].y = 0.3f;
-    p.adjustAfterMove(c);
-    EXPECT_EQ(c[0].y, 0.0f);
-    EXPECT_EQ(c[4].y, 0.0f);
-    EXPECT_FLOAT_EQ(c[2].y, 0.9f);
+    const Points moved = repaired(p, -1, [](Points& q) { q[0].y = q[4].y = 0.3f; });
+    EXPECT_EQ(moved[0].y, 0.0f);  // feet back on the axis
+    EXPECT_EQ(moved[4].y, 0.0f);
+    EXPECT_FLOAT_EQ(moved[2].y, 0.9f);
 }
 
 TEST(Shapes, TriangleDefaultsCutAndEmptyExtent)
@@ -202,27 +188,16 @@ TEST(Shapes, TriangleRepairsScaleCutWithTopAndTrailHandle)
     // right edge as it stood before this step.
     expectPoints(t.points, {{0.5f, 0.0f}, {0.3f, 0.8f}, {0.7f, 0.8f}, {0.635f, 0.4f}});
 
-    Points c = t.points;
-    c[2].x = 0.2f;  // right corner left of the left corner pulls the left corner with it
-    t.adjustAfterPointMove(c, 2);
-    EXPECT_FLOAT_EQ(c[1].x, 0.2f);
-    c = t.points;
-    c[1].y = 1.6f;  // top held at 1, the cut scales with it
-    t.adjustAfterPointMove(c, 1);
-    EXPECT_EQ(c[2].y, 1.0f);
-    EXPECT_FLOAT_EQ(c[3].y, 0.5f);
-    c = t.points;
-    c[3].y = -0.2f;  // the handle is held between the axis and the top
-    t.adjustAfterPointMove(c, 3);
-    EXPECT_EQ(c[3].y, 0.0f);
-    c[3].y = 0.95f;
-    t.adjustAfterPointMove(c, 3);
-    EXPECT_FLOAT_EQ(c[3].y, 0.8f);
-    c = t.points;
-    for (ShapePoint& p : c)
-        p.y += 0.05f;
-    t.adjustAfterMove(c);  // a whole move puts the apex back on the axis
-    EXPECT_EQ(c[0].y, 0.0f);
+    // The right corner left of the left corner pulls the left corner with it.
+    EXPECT_FLOAT_EQ(repaired(t, 2, [](Points& c) { c[2].x = 0.2f; })[1].x, 0.2f);
+    const Points top = repaired(t, 1, [](Points& c) { c[1].y = 1.6f; });  // held at 1, the cut scales
+    EXPECT_EQ(top[2].y, 1.0f);
+    EXPECT_FLOAT_EQ(top[3].y, 0.5f);
+    // The handle is held between the axis and the top.
+    EXPECT_EQ(repaired(t, 3, [](Points& c) { c[3].y = -0.2f; })[3].y, 0.0f);
+    EXPECT_FLOAT_EQ(repaired(t, 3, [](Points& c) { c[3].y = 0.95f; })[3].y, 0.8f);
+    // A whole move puts the apex back on the axis.
+    EXPECT_EQ(repaired(t, -1, [](Points& c) { for (ShapePoint& p : c) p.y += 0.05f; })[0].y, 0.0f);
 }
 
 TEST(Shapes, TriangleRasterisesBetweenCutAndTopOnly)

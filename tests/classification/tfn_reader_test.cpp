@@ -1,5 +1,5 @@
 // The ".tfn" text format without GL: both record kinds, units, the ramp directions,
-// the end of reading on a bad kind or a short file.
+// the end of reading on a short file (a bad kind is checked where it is loaded).
 #include "classification/TfnReader.h"
 
 #include <gtest/gtest.h>
@@ -85,16 +85,6 @@ TEST(TfnReader, NumbersAreFirstItemOfLineAndColoursIgnoreHighBits)
     EXPECT_EQ(r[1].name, "Skin");
     for (const char* count : {"0\n", "-3\n"})
         EXPECT_TRUE(read(std::string(count) + kSkinRecord).empty());
-}
-
-TEST(TfnReader, UnsupportedKindStopsWithMessageAndKeepsEarlierRecords)
-{
-    testing::internal::CaptureStderr();
-    std::vector<TfnRecord> r = read(std::string("3\n") + kSkinRecord + "2\nOther\n" + kSkinRecord,
-                                    TfnReadResult::UnsupportedKind);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Format not supported\n");
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].name, "Skin");
 }
 
 TEST(TfnReader, ShortFileKeepsOnlyCompleteRecords)
