@@ -15,6 +15,7 @@ using namespace Classification;
 namespace {
 
 using Entry = std::array<unsigned short, 4>;
+using Points = std::vector<ShapePoint>;
 
 struct Table {
     std::vector<unsigned short> data;
@@ -26,39 +27,34 @@ struct Table {
 struct Shapes {
     std::vector<std::unique_ptr<TransferFunctionGeometry>> owned;
     std::vector<TransferFunctionGeometry*> list;
-    VornTrapez& add(std::vector<ShapePoint> points, ShapeColour c0, ShapeColour c1, ShapeColour c2)
+    Shapes& add(const Points& points, ShapeColour c0, ShapeColour c1, ShapeColour c2)
     {
         owned.push_back(std::make_unique<VornTrapez>("s"));
-        auto& t = static_cast<VornTrapez&>(*owned.back());
-        EXPECT_TRUE(t.setPoints(points));
-        t.colours[0] = c0;
-        t.colours[1] = c1;
-        t.colours[2] = c2;
-        list.push_back(&t);
+        EXPECT_TRUE(owned.back()->setPoints(points));
+        owned.back()->colours = {c0, c1, c2, {}};
+        list.push_back(owned.back().get());
+        return *this;
+    }
+    Table rasterise(int n, float lo = 0.0f, float hi = 1.0f) const
+    {
+        Table t(n, 0xBEEF);
+        EXPECT_TRUE(rasteriseLookupTable(list, lo, hi, n, t.data.data()));
         return t;
     }
 };
 
 const ShapeColour kRed{1, 0, 0, 0}, kGreen{0, 1, 0, 0}, kBlue{0, 0, 1, 0};
-
-Table rasterise(const Shapes& shapes, int n, float lo = 0.0f, float hi = 1.0f)
-{
-    Table t(n, 0xBEEF);
-    EXPECT_TRUE(rasteriseLookupTable(shapes.list, lo, hi, n, t.data.data()));
-    return t;
-}
+const Points kDefault = {{0.2f, 0.0f}, {0.4f, 0.8f}, {0.6f, 0.8f}, {0.8f, 0.0f}};
 
 } // namespace
 
 TEST(LookupTable, DefaultTrapezoidPlateauStoresTruncatedOpacity)
 {
-    Shapes s;
-    s.add({{0.2f, 0.0f}, {0.4f, 0.8f}, {0.6f, 0.8f}, {0.8f, 0.0f}}, kRed, kGreen, kBlue);
-    Table t = rasterise(s, 256);
+    Table t = Shapes().add(kDefault, kRed, kGreen, kBlue).rasterise(256);
     EXPECT_EQ(t[128], (Entry{0, 0, 65535, 52428}));  // 0.8 x 65535 = 52428.0..., truncated
     EXPECT_EQ(t[0], (Entry{0, 0, 0, 0}));
     for (int i = 0; i < 256; ++i) {
-        float x = float(i) / 255.0f;
+        const float x = float(i) / 255.0f;
         if (x < 0.2f || x >= 0.8f) {
             EXPECT_EQ(t[i][3], 0) << "entry " << i;
         } else if (x > 0.2f) {
@@ -70,45 +66,35 @@ TEST(LookupTable, DefaultTrapezoidPlateauStoresTruncatedOpacity)
 TEST(LookupTable, RampsBlendFootMidAndShoulderColours)
 {
     // Exact binary positions: entries at i / 16, ramps 0.25 wide.
-    Shapes s;
-    s.add({{0.25f, 0.0f}, {0.5f, 0.5f}, {0.75f, 0.5f}, {1.0f, 0.0f}}, kRed, kGreen, kBlue);
-    Table t = rasterise(s, 17);
-    EXPECT_EQ(t[4], (Entry{0, 0, 0, 0}));                // the foot itself: opacity 0
-    EXPECT_EQ(t[5], (Entry{32767, 32767, 0, 8191}));     // quarter up: c0/c1 half each, 0.125
-    EXPECT_EQ(t[6], (Entry{0, 65535, 0, 16383}));        // mid-ramp: c1, 0.25
-    EXPECT_EQ(t[7], (Entry{0, 32767, 32767, 24575}));    // c1/c2 half each, 0.375
-    EXPECT_EQ(t[8], (Entry{0, 65535, 0, 32767}));        // the shoulder closes the ramp with c1
-    EXPECT_EQ(t[10], (Entry{0, 0, 65535, 32767}));       // plateau: c2
-    EXPECT_EQ(t[12], (Entry{0, 65535, 0, 32767}));       // right shoulder starts the ramp
-    EXPECT_EQ(t[14], (Entry{0, 65535, 0, 16383}));       // right mid-ramp: c1
+    Table t = Shapes().add({{0.25f, 0.0f}, {0.5f, 0.5f}, {0.75f, 0.5f}, {1.0f, 0.0f}}, kRed, kGreen, kBlue).rasterise(17);
+    EXPECT_EQ(t[4], (Entry{0, 0, 0, 0}));              // the foot itself: opacity 0
+    EXPECT_EQ(t[5], (Entry{32767, 32767, 0, 8191}));   // quarter up: c0/c1 half each, 0.125
+    EXPECT_EQ(t[6], (Entry{0, 65535, 0, 16383}));      // mid-ramp: c1, 0.25
+    EXPECT_EQ(t[7], (Entry{0, 32767, 32767, 24575}));  // c1/c2 half each, 0.375
+    EXPECT_EQ(t[8], (Entry{0, 65535, 0, 32767}));      // the shoulder closes the ramp with c1
+    EXPECT_EQ(t[10], (Entry{0, 0, 65535, 32767}));     // plateau: c2
+    EXPECT_EQ(t[12], (Entry{0, 65535, 0, 32767}));     // right shoulder starts the ramp
+    EXPECT_EQ(t[14], (Entry{0, 65535, 0, 16383}));     // right mid-ramp: c1
     EXPECT_EQ(t[15], (Entry{32767, 32767, 0, 8191}));
-    EXPECT_EQ(t[16], (Entry{0, 0, 0, 0}));               // x = right edge: outside
+    EXPECT_EQ(t[16], (Entry{0, 0, 0, 0}));             // x = right edge: outside
 }
 
 TEST(LookupTable, HigherOpacityWinsAndTieKeepsEarlierShape)
 {
     // Equal plateaus overlapping on 0.4..0.6: the first shape keeps its colour.
-    Shapes tie;
-    tie.add({{0.0f, 0.0f}, {0.1f, 0.5f}, {0.6f, 0.5f}, {0.7f, 0.0f}}, kRed, kRed, kRed);
-    tie.add({{0.3f, 0.0f}, {0.4f, 0.5f}, {0.9f, 0.5f}, {1.0f, 0.0f}}, kGreen, kGreen, kGreen);
-    Table t = rasterise(tie, 11);
-    EXPECT_EQ(t[5], (Entry{65535, 0, 0, 32767}));
+    Table tie = Shapes()
+                    .add({{0.0f, 0.0f}, {0.1f, 0.5f}, {0.6f, 0.5f}, {0.7f, 0.0f}}, kRed, kRed, kRed)
+                    .add({{0.3f, 0.0f}, {0.4f, 0.5f}, {0.9f, 0.5f}, {1.0f, 0.0f}}, kGreen, kGreen, kGreen)
+                    .rasterise(11);
+    EXPECT_EQ(tie[5], (Entry{65535, 0, 0, 32767}));
 
     // Different heights: the higher wins whichever comes first.
-    for (int order = 0; order < 2; ++order) {
-        Shapes s;
-        std::vector<ShapePoint> low = {{0.0f, 0.0f}, {0.1f, 0.3f}, {0.9f, 0.3f}, {1.0f, 0.0f}};
-        std::vector<ShapePoint> high = {{0.3f, 0.0f}, {0.4f, 0.7f}, {0.6f, 0.7f}, {0.7f, 0.0f}};
-        if (order == 0) {
-            s.add(low, kRed, kRed, kRed);
-            s.add(high, kBlue, kBlue, kBlue);
-        } else {
-            s.add(high, kBlue, kBlue, kBlue);
-            s.add(low, kRed, kRed, kRed);
-        }
-        Table r = rasterise(s, 11);
-        EXPECT_EQ(r[5], (Entry{0, 0, 65535, 45874})) << "order " << order;
-        EXPECT_EQ(r[2], (Entry{65535, 0, 0, 19660})) << "order " << order;
+    const Points low = {{0.0f, 0.0f}, {0.1f, 0.3f}, {0.9f, 0.3f}, {1.0f, 0.0f}};
+    const Points high = {{0.3f, 0.0f}, {0.4f, 0.7f}, {0.6f, 0.7f}, {0.7f, 0.0f}};
+    for (const Table& r : {Shapes().add(low, kRed, kRed, kRed).add(high, kBlue, kBlue, kBlue).rasterise(11),
+                           Shapes().add(high, kBlue, kBlue, kBlue).add(low, kRed, kRed, kRed).rasterise(11)}) {
+        EXPECT_EQ(r[5], (Entry{0, 0, 65535, 45874}));
+        EXPECT_EQ(r[2], (Entry{65535, 0, 0, 19660}));
     }
 }
 
@@ -116,18 +102,13 @@ TEST(LookupTable, FlatShapeAndVerticalLeftSide)
 {
     // Height 0: nothing anywhere, colours or not.
     Shapes flat;
-    TransferFunctionGeometry& f = flat.add({{0.2f, 0.0f}, {0.4f, 0.8f}, {0.6f, 0.8f}, {0.8f, 0.0f}},
-                                           kRed, kRed, kRed);
-    f.points[1].y = f.points[2].y = 0.0f;
-    Table t = rasterise(flat, 64);
-    for (int i = 0; i < 64; ++i)
-        ASSERT_EQ(t[i], (Entry{0, 0, 0, 0})) << "entry " << i;
+    flat.add(kDefault, kRed, kRed, kRed);
+    flat.list[0]->points[1].y = flat.list[0]->points[2].y = 0.0f;
+    EXPECT_EQ(flat.rasterise(64).data, std::vector<unsigned short>(64 * 4, 0));
 
-    // A left ramp of width 0 at intensity 0: entry 0 stays clear, the next entries
-    // take the falling ramp.
-    Shapes wall;
-    wall.add({{0.0f, 0.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}, {0.15f, 0.0f}}, kRed, kGreen, kBlue);
-    Table w = rasterise(wall, 256);
+    // A left ramp of width 0 at intensity 0: entry 0 stays clear, the next entries take
+    // the falling ramp.
+    Table w = Shapes().add({{0.0f, 0.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}, {0.15f, 0.0f}}, kRed, kGreen, kBlue).rasterise(256);
     EXPECT_EQ(w[0], (Entry{0, 0, 0, 0}));
     EXPECT_GT(w[1][3], 63000);
     EXPECT_LT(w[1][3], 65535);
@@ -141,9 +122,7 @@ TEST(LookupTable, FlatShapeAndVerticalLeftSide)
 TEST(LookupTable, RampNarrowerThanFloatRoundingStaysOnItsRamp)
 {
     const float narrowest = std::numeric_limits<float>::denorm_min();
-    Shapes s;
-    s.add({{0.0f, 0.0f}, {narrowest, 1.0f}, {0.5f, 1.0f}, {0.6f, 0.0f}}, kRed, kGreen, kBlue);
-    Table t = rasterise(s, 256);
+    Table t = Shapes().add({{0.0f, 0.0f}, {narrowest, 1.0f}, {0.5f, 1.0f}, {0.6f, 0.0f}}, kRed, kGreen, kBlue).rasterise(256);
     EXPECT_EQ(t[0], (Entry{0, 0, 0, 0}));  // the ramp's foot, clear like a vertical side
     EXPECT_EQ(t[1], (Entry{0, 0, 65535, 65535}));
     EXPECT_EQ(t[127], (Entry{0, 0, 65535, 65535}));
@@ -152,19 +131,15 @@ TEST(LookupTable, RampNarrowerThanFloatRoundingStaysOnItsRamp)
 TEST(LookupTable, GuardLeavesTableAloneOutsideUnitRange)
 {
     Shapes s;
-    s.add({{0.2f, 0.0f}, {0.4f, 0.8f}, {0.6f, 0.8f}, {0.8f, 0.0f}}, kRed, kGreen, kBlue);
+    s.add(kDefault, kRed, kGreen, kBlue);
     Table t(8, 0xBEEF);
     EXPECT_FALSE(rasteriseLookupTable(s.list, 0.2f, -0.1f, 8, t.data.data()));
     EXPECT_FALSE(rasteriseLookupTable(s.list, 1.5f, 2.0f, 8, t.data.data()));
     EXPECT_FALSE(rasteriseLookupTable(s.list, 0.0f, 1.0f, 1, t.data.data()));
-    for (unsigned short v : t.data)
-        ASSERT_EQ(v, 0xBEEF);
+    EXPECT_EQ(t.data, std::vector<unsigned short>(8 * 4, 0xBEEF));
     // A range starting below 0 is raised to 0 and passes.
     EXPECT_TRUE(rasteriseLookupTable(s.list, -3.0f, 0.5f, 8, t.data.data()));
 
     // No shapes: the empty range (1, 0) passes the guard and clears everything.
-    Shapes none;
-    Table z = rasterise(none, 8, 1.0f, 0.0f);
-    for (unsigned short v : z.data)
-        ASSERT_EQ(v, 0);
+    EXPECT_EQ(Shapes().rasterise(8, 1.0f, 0.0f).data, std::vector<unsigned short>(8 * 4, 0));
 }

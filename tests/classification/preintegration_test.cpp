@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -45,15 +44,11 @@ TEST(Preintegration, DiagonalIsTwentyStepSingleSample)
     // Entry 0 full white, entry 1 white at half opacity; distance 1.
     std::vector<unsigned short> lut = {65535, 65535, 65535, 65535, 65535, 65535, 65535, 32768};
     std::vector<unsigned short> out = integrate(lut, 2, 1.0);
-    // (0, 0): opacity 1 - e^-1, colour 0.05 (1 - e^-1) / (1 - e^-0.05).
-    EXPECT_EQ(out[3], 41426);
-    for (int ch = 0; ch < 3; ++ch)
-        EXPECT_EQ(out[ch], 42470);
-    // (1, 1): alpha 32768.
-    const unsigned short* e11 = &out[(1 * 2 + 1) * 4];
-    EXPECT_EQ(e11[3], 25786);
-    for (int ch = 0; ch < 3; ++ch)
-        EXPECT_EQ(e11[ch], 26109);
+    // (0, 0): opacity 1 - e^-1, colour 0.05 (1 - e^-1) / (1 - e^-0.05); (1, 1): alpha 32768.
+    EXPECT_EQ(std::vector<unsigned short>(out.begin(), out.begin() + 4),
+              (std::vector<unsigned short>{42470, 42470, 42470, 41426}));
+    EXPECT_EQ(std::vector<unsigned short>(out.begin() + 12, out.end()),
+              (std::vector<unsigned short>{26109, 26109, 26109, 25786}));
 }
 
 TEST(Preintegration, ClearTableGivesZerosAndPairsAreSymmetric)
@@ -61,13 +56,10 @@ TEST(Preintegration, ClearTableGivesZerosAndPairsAreSymmetric)
     std::vector<unsigned short> clear(16 * 4, 0);
     for (int e = 0; e < 16; ++e)
         clear[e * 4] = 65535;  // colour without opacity adds nothing
-    for (unsigned short v : integrate(clear, 16, 1.0))
-        ASSERT_EQ(v, 0);
+    EXPECT_EQ(integrate(clear, 16, 1.0), std::vector<unsigned short>(16 * 16 * 4, 0));
 
     const int N = 16;
     std::vector<unsigned short> out = integrate(mixedTable(N, 7), N, 1.0);
-    for (int ch = 0; ch < 4; ++ch)
-        EXPECT_EQ(out[(3 * N + 10) * 4 + ch], out[(10 * N + 3) * 4 + ch]);
     for (int r = 0; r < N; ++r)
         for (int c = 0; c < N; ++c)
             for (int ch = 0; ch < 4; ++ch)
@@ -93,19 +85,14 @@ TEST(Preintegration, DoubledDistanceSquaresTransmission)
 
 TEST(Preintegration, MatchesPlainEvaluationBitForBit)
 {
-    struct Case {
+    const struct {
         int N;
         double D;
         unsigned seed;
-    };
-    const Case cases[] = {{2, 1.0, 1}, {33, 1.0, 2}, {64, 0.37, 3}, {50, 3.0, 4}, {40, 1e-3, 5}};
-    for (const Case& c : cases) {
-        std::vector<unsigned short> lut = mixedTable(c.N, c.seed);
-        std::vector<unsigned short> fast = integrate(lut, c.N, c.D);
-        std::vector<unsigned short> plain = plainPreintegration(lut, c.N, c.D);
-        ASSERT_EQ(fast.size(), plain.size());
-        EXPECT_EQ(std::memcmp(fast.data(), plain.data(), fast.size() * 2), 0)
-            << "N " << c.N << " D " << c.D;
+    } cases[] = {{2, 1.0, 1}, {33, 1.0, 2}, {64, 0.37, 3}, {50, 3.0, 4}, {40, 1e-3, 5}};
+    for (const auto& c : cases) {
+        const std::vector<unsigned short> lut = mixedTable(c.N, c.seed);
+        EXPECT_TRUE(integrate(lut, c.N, c.D) == plainPreintegration(lut, c.N, c.D)) << "N " << c.N << " D " << c.D;
     }
     // Every entry opaque: no sample can be skipped.
     std::vector<unsigned short> opaque(48 * 4);

@@ -2,17 +2,15 @@
 // pre-integration textures read back after their uploads, their parameters, units and
 // bindings, and when they are (not) redefined.
 #include "classification/PreintTransferFunction1D.h"
-#include "classification/LookupTable.h"
 #include "classification/PreintegrationTable.h"
 #include "tests/support/GLTestSupport.h"
+#include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
+#include <algorithm>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace Classification;
@@ -43,22 +41,22 @@ std::vector<unsigned short> readShorts(GLenum target, GLuint texture, size_t tex
     return out;
 }
 
-// Stored channels agree with the table to the precision the driver keeps.
-void expectTexelsMatch(const std::vector<unsigned short>& texels, const unsigned short* table,
-                       size_t count, GLenum target)
+// The bound texture of `target` holds `table` to the precision the driver keeps.
+void expectUploaded(GLenum target, GLuint texture, const unsigned short* table, size_t texels)
 {
+    const std::vector<unsigned short> stored = readShorts(target, texture, texels);
     const int bits = levelParameter(target, GL_TEXTURE_ALPHA_SIZE);
     ASSERT_GE(bits, 8);
     const int tolerance = bits >= 16 ? 0 : 65535 / ((1 << bits) - 1) / 2 + 1;
-    for (size_t v = 0; v < count * 4; ++v)
-        ASSERT_NEAR(texels[v], table[v], tolerance) << "value " << v;
+    for (size_t v = 0; v < texels * 4; ++v)
+        ASSERT_NEAR(stored[v], table[v], tolerance) << "value " << v;
 }
 
 // The game's layer set-up up to the file: sizes, units, one default trapezoid.
-std::unique_ptr<PreintTransferFunction1D> organLayer()
+std::unique_ptr<PreintTransferFunction1D> organLayer(int tableSize = 256)
 {
     auto tf = std::make_unique<PreintTransferFunction1D>();
-    tf->setTableSize(256);
+    tf->setTableSize(tableSize);
     tf->setTextureUnit(2);
     tf->preintTexture.unit = 5;
     TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
@@ -76,49 +74,39 @@ TEST(TransferFunctionGL, LookupUploadHoldsRasterisedTableOnItsUnit)
     auto tf = organLayer();
     glActiveTexture(GL_TEXTURE0);
     tf->update();
-    // Bound on unit 2, which stays active.
-    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE2);
+    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE2);  // bound on unit 2, which stays active
     EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_1D)), tf->lookupTexture.handle);
     EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
     EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
     EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
-
-    const unsigned short* t = tf->lookupTable;
-    EXPECT_EQ(t[128 * 4 + 3], 52428);
-    EXPECT_EQ(t[128 * 4 + 0], 65535);
-    EXPECT_EQ(t[128 * 4 + 1], 0);
-    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_1D, tf->lookupTexture.handle, 256);
-    expectTexelsMatch(texels, t, 256, GL_TEXTURE_1D);
-    EXPECT_EQ(texels[0 * 4 + 3], 0);
-    EXPECT_GT(texels[128 * 4 + 3], 52000);
+    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);
+    EXPECT_EQ(tf->lookupTable[128 * 4 + 0], 65535);
+    expectUploaded(GL_TEXTURE_1D, tf->lookupTexture.handle, tf->lookupTable, 256);
 }
 
 TEST(TransferFunctionGL, TextureIsRedefinedOnlyByUpdate)
 {
     auto tf = organLayer();
-    // The first getTexture() fills and uploads; the second does not.
+    // The first getTexture() fills and uploads; the second does not even rasterise.
     GLTex::OpenGLTexture* texture = tf->getTexture();
     EXPECT_EQ(texture, &tf->lookupTexture);
-    EXPECT_EQ(texture->unit, 2);
-    EXPECT_TRUE(tf->built);
     std::vector<unsigned short> first = readShorts(GL_TEXTURE_1D, texture->handle, 256);
     EXPECT_GT(first[128 * 4 + 3], 52000);
     tf->getShape("test")->points[1].y = tf->getShape("test")->points[2].y = 0.4f;
     EXPECT_EQ(tf->getTexture(), texture);
     EXPECT_EQ(readShorts(GL_TEXTURE_1D, texture->handle, 256), first);
-    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);  // not even rasterised
+    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);
 
     // A new size changes nothing in GL until the next update().
     tf->setTableSize(128);
-    EXPECT_EQ(tf->lookupTexture.width, 128);
     glBindTexture(GL_TEXTURE_1D, texture->handle);
     EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
     tf->update();
     EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
     EXPECT_EQ(tf->lookupTable[64 * 4 + 3], 26214);  // 0.4 on the plateau
 
-    // A size below 2 is refused: table, sizes and texture stay.
+    // A size below 2 is refused (entry i lies at i / (N - 1)): table, sizes and texture stay.
     unsigned short* table = tf->lookupTable;
     tf->setTableSize(1);
     tf->setTableSize(-5);
@@ -139,8 +127,7 @@ TEST(TransferFunctionGL, TextureIsRedefinedOnlyByUpdate)
 
 TEST(TransferFunctionGL, PreintegrationUploadIsClampedSymmetricTable)
 {
-    auto tf = organLayer();
-    tf->setTableSize(64);
+    auto tf = organLayer(64);
     tf->update();
     glActiveTexture(GL_TEXTURE0);
     tf->computePreintegration();
@@ -149,38 +136,33 @@ TEST(TransferFunctionGL, PreintegrationUploadIsClampedSymmetricTable)
     EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_CLAMP);
     EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP);
     EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 64);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT), 64);
 
     std::vector<unsigned short> expected(64 * 64 * 4);
     integratePreintegrationTable(tf->lookupTable, 64, 1.0, expected.data());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), tf->preintTable));
-    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_2D, tf->preintTexture.handle, 64 * 64);
-    expectTexelsMatch(texels, tf->preintTable, 64 * 64, GL_TEXTURE_2D);
+    expectUploaded(GL_TEXTURE_2D, tf->preintTexture.handle, tf->preintTable, 64 * 64);
     // Texel (x, y) is the pair (column x, row y): (3, 40) and (40, 3) agree, and the
     // clear corner (0, 0) is clear while the plateau diagonal is not.
+    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_2D, tf->preintTexture.handle, 64 * 64);
     for (int ch = 0; ch < 4; ++ch)
         EXPECT_EQ(texels[(40 * 64 + 3) * 4 + ch], texels[(3 * 64 + 40) * 4 + ch]);
     EXPECT_EQ(texels[3], 0);
     EXPECT_GT(texels[(32 * 64 + 32) * 4 + 3], 20000);
 
-    // A longer segment is more opaque everywhere something is there.
-    tf->sampleDistance = 2.0;
+    tf->sampleDistance = 2.0;  // a longer segment is more opaque
     tf->computePreintegration();
     EXPECT_GT(tf->preintTable[(32 * 64 + 32) * 4 + 3], expected[(32 * 64 + 32) * 4 + 3]);
 }
 
+// Before the first update() there is no lookup table: integrating would read a null table.
 TEST(TransferFunctionGL, PreintegrationWaitsForLookupTableAndKeepsSameSize)
 {
     PreintTransferFunction1D tf;
-    EXPECT_EQ(tf.tableSize, 2);
-    EXPECT_EQ(tf.sampleDistance, 1.0);
-    EXPECT_EQ(tf.lookupTable, nullptr);
-    EXPECT_EQ(tf.preintTexture.allocWidth, 2);
     tf.preintTexture.unit = 5;
-    // No lookup table yet: nothing to integrate, nothing defined.
-    tf.computePreintegration();
+    ASSERT_EQ(tf.lookupTable, nullptr);
+    tf.computePreintegration();  // nothing to integrate, nothing defined
     glActiveTexture(GL_TEXTURE5);
     glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 0);
@@ -188,16 +170,13 @@ TEST(TransferFunctionGL, PreintegrationWaitsForLookupTableAndKeepsSameSize)
     tf.setTableSize(16);
     tf.update();
     tf.computePreintegration();
-    unsigned short* lookup = tf.lookupTable;
-    unsigned short* preint = tf.preintTable;
-    tf.setTableSize(16);  // the same size: both tables and textures stay
+    unsigned short *lookup = tf.lookupTable, *preint = tf.preintTable;
+    tf.setTableSize(16);  // the same size: both tables stay
+    tf.setTableSize(1);   // refused: both tables stay as well
     EXPECT_EQ(tf.lookupTable, lookup);
-    EXPECT_EQ(tf.preintTable, preint);
-    tf.setTableSize(1);   // refused: the pre-integration table stays as well
     EXPECT_EQ(tf.preintTable, preint);
     EXPECT_EQ(tf.preintTexture.height, 16);
     tf.setTableSize(8);
-    EXPECT_EQ(tf.preintTexture.width, 8);
     EXPECT_EQ(tf.preintTexture.allocHeight, 8);
     glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 16);  // until recomputed
@@ -205,33 +184,23 @@ TEST(TransferFunctionGL, PreintegrationWaitsForLookupTableAndKeepsSameSize)
 
 TEST(TransferFunctionGL, LoadingFileUploadsAndDestructionFreesTextures)
 {
-    char dir[] = "/tmp/quillet-tfn-XXXXXX";
-    std::string path = std::string(mkdtemp(dir)) + "/CT Skin.tfn";
-    std::ofstream(path) << "1\n1\nSkin\n900\n1400\n100\n200\n0.3\n\n16777215\n8421504\n255\n";
-
+    testfs::ScratchDir dir;
+    dir.write("CT Skin.tfn", "1\n1\nSkin\n900\n1400\n100\n200\n0.3\n\n16777215\n8421504\n255\n");
     auto tf = std::make_unique<PreintTransferFunction1D>();
     tf->setTableSize(256);
     tf->setTextureUnit(2);
-    tf->preintTexture.unit = 5;
-    ASSERT_TRUE(tf->loadFromFile(path));
-    tf->computePreintegration();
-    std::remove(path.c_str());
-    rmdir(dir);
-
-    EXPECT_EQ(tf->rangeMin, 0.2197265625f);
-    glActiveTexture(GL_TEXTURE2);
-    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_1D, tf->lookupTexture.handle, 256);
-    expectTexelsMatch(texels, tf->lookupTable, 256, GL_TEXTURE_1D);
-    EXPECT_GT(texels[70 * 4 + 3], 19000);  // x = 0.2745, on the plateau at 0.3
+    ASSERT_TRUE(tf->loadFromFile(dir.file("CT Skin.tfn")));
+    expectUploaded(GL_TEXTURE_1D, tf->lookupTexture.handle, tf->lookupTable, 256);
+    EXPECT_GT(tf->lookupTable[70 * 4 + 3], 19000);  // x = 0.2745, on the skin's plateau at 0.3
 
     // The game then shrinks the table; the ray caster's first getTexture() refills it.
     tf->setTableSize(128);
     tf->getTexture();
-    glBindTexture(GL_TEXTURE_1D, tf->lookupTexture.handle);
     EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
 
-    GLuint lookup = tf->lookupTexture.handle, preint = tf->preintTexture.handle;
-    EXPECT_TRUE(glIsTexture(lookup));
+    tf->computePreintegration();
+    const GLuint lookup = tf->lookupTexture.handle, preint = tf->preintTexture.handle;
+    EXPECT_TRUE(glIsTexture(lookup) && glIsTexture(preint));
     tf.reset();
     EXPECT_FALSE(glIsTexture(lookup));
     EXPECT_FALSE(glIsTexture(preint));

@@ -15,6 +15,8 @@
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 // The five output fields a caller keeps, zeroed before the call as the callers do.
 struct Loaded {
     unsigned char* data = nullptr;
@@ -27,19 +29,16 @@ struct Loaded {
         delete[] data;
         delete[] palette;
     }
-    std::vector<std::uint8_t> pixels() const
-    {
-        return data ? std::vector<std::uint8_t>(data, data + std::size_t(width) * height * bytesPerPixel)
-                    : std::vector<std::uint8_t>();
-    }
+    Bytes pixels() const { return data ? Bytes(data, data + std::size_t(width) * height * bytesPerPixel) : Bytes(); }
+    Bytes paletteBytes() const { return palette ? Bytes(palette, palette + 1024) : Bytes(); }
 };
 
 class DIBLoader : public ::testing::Test {
 protected:
-    void load(Loaded& out, const std::string& bytes, bool wantPalette = true, const std::string& name = "i.bmp")
+    void load(Loaded& out, const std::string& bytes, bool wantPalette = true)
     {
-        dir.write(name, bytes);
-        loadFile(out, dir.file(name), wantPalette);
+        dir.write("i.bmp", bytes);
+        loadFile(out, dir.file("i.bmp"), wantPalette);
     }
     static void loadFile(Loaded& out, const std::string& path, bool wantPalette = true)
     {
@@ -47,11 +46,6 @@ protected:
         out.status = getRAWfromDIB(path.c_str(), &out.data, &out.width, &out.height, &out.bytesPerPixel,
                                    wantPalette ? &out.palette : nullptr);
         out.errors = testing::internal::GetCapturedStderr();
-    }
-    std::string refusal(int w, int h, int bits, const std::string& name = "i.bmp") const
-    {
-        return dir.file(name) + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
-               std::to_string(w) + "x" + std::to_string(h) + ":" + std::to_string(bits) + ")\n";
     }
     static testbmp::Bitmap bitmap(int w, int h, int bits)
     {
@@ -62,16 +56,26 @@ protected:
         b.rows = testbmp::patternRows(w, h, bits / 8);
         return b;
     }
-    void expectRefused(const Loaded& out, int w, int h, int bits) const
+    // Loads the file and expects status 0, no message and these pixels.
+    void expectPixels(const std::string& file, const Bytes& pixels)
     {
+        Loaded out;
+        load(out, file);
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.errors, "");
+        EXPECT_EQ(out.pixels(), pixels);
+    }
+    void expectRefused(const std::string& file, int w, int h, int bits)
+    {
+        Loaded out;
+        load(out, file);
         EXPECT_EQ(out.status, 1);
-        EXPECT_EQ(out.errors, refusal(w, h, bits));
+        EXPECT_EQ(out.errors, dir.file("i.bmp") + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
+                                  std::to_string(w) + "x" + std::to_string(h) + ":" + std::to_string(bits) + ")\n");
         EXPECT_EQ(out.data, nullptr);
         EXPECT_EQ(out.palette, nullptr);
         // The header's values are handed back, as the message shows them.
-        EXPECT_EQ(out.width, w);
-        EXPECT_EQ(out.height, h);
-        EXPECT_EQ(out.bytesPerPixel, bits / 8);
+        EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}), (std::vector<int>{w, h, bits / 8}));
     }
 
     testfs::ScratchDir dir;
@@ -79,38 +83,20 @@ protected:
 
 TEST_F(DIBLoader, RowsComeOutTopFirstWithoutPadding)
 {
-    {
-        SCOPED_TRACE("24-bit, 3 pixels wide: 3 padding bytes per file row");
-        testbmp::Bitmap b = bitmap(3, 4, 24);
-        std::string file = testbmp::encode(b);
-        ASSERT_EQ(file.size(), 54u + 4 * 12);
-        Loaded out;
-        load(out, file);
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.errors, "");
-        EXPECT_EQ(out.width, 3);
-        EXPECT_EQ(out.height, 4);
-        EXPECT_EQ(out.bytesPerPixel, 3);
-        EXPECT_EQ(out.pixels(), b.rows);  // 9-byte rows, top row first, padding dropped
-        EXPECT_EQ(out.palette, nullptr);  // only 8-bit bitmaps have one
-    }
-    {
-        SCOPED_TRACE("32-bit: no padding, four bytes per pixel in file order");
-        testbmp::Bitmap b = bitmap(3, 2, 32);
-        Loaded out;
-        load(out, testbmp::encode(b));
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.bytesPerPixel, 4);
-        EXPECT_EQ(out.pixels(), b.rows);
-    }
-    {
-        SCOPED_TRACE("24-bit, 1 pixel wide, 1 row");
-        testbmp::Bitmap b = bitmap(1, 1, 24);
-        Loaded out;
-        load(out, testbmp::encode(b));
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.pixels(), b.rows);
-    }
+    testbmp::Bitmap b24 = bitmap(3, 4, 24);  // 9-byte rows: 3 padding bytes in the file
+    Loaded out;
+    load(out, testbmp::encode(b24));
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.errors, "");
+    EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}), (std::vector<int>{3, 4, 3}));
+    EXPECT_EQ(out.pixels(), b24.rows);
+    EXPECT_EQ(out.palette, nullptr);  // only 8-bit bitmaps have one
+
+    testbmp::Bitmap b32 = bitmap(3, 2, 32);  // no padding, four bytes per pixel in file order
+    Loaded four;
+    load(four, testbmp::encode(b32));
+    EXPECT_EQ(four.bytesPerPixel, 4);
+    EXPECT_EQ(four.pixels(), b32.rows);
 }
 
 TEST_F(DIBLoader, EightBitBitmapsBringTheirPalette)
@@ -119,75 +105,52 @@ TEST_F(DIBLoader, EightBitBitmapsBringTheirPalette)
     b.paletteEntries = 256;
     for (int i = 0; i < 256; ++i)
         b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0});
-    {
-        SCOPED_TRACE("a palette-colours field of 0 reads all 256 entries");
-        Loaded out;
-        load(out, testbmp::encode(b));
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.bytesPerPixel, 1);
-        EXPECT_EQ(out.pixels(), b.rows);
-        ASSERT_NE(out.palette, nullptr);
-        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), b.palette);
-    }
-    {
-        SCOPED_TRACE("no palette asked for: none allocated, pixels as before");
-        Loaded out;
-        load(out, testbmp::encode(b), false);
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.palette, nullptr);
-        EXPECT_EQ(out.pixels(), b.rows);
-    }
-    {
-        SCOPED_TRACE("two colours used: two entries read, the rest zero");
-        testbmp::Bitmap two = b;
-        two.coloursUsed = 2;
-        two.paletteEntries = 2;
-        two.palette = {1, 2, 3, 0, 4, 5, 6, 0};
-        Loaded out;
-        load(out, testbmp::encode(two));
-        EXPECT_EQ(out.status, 0);
-        ASSERT_NE(out.palette, nullptr);
-        std::vector<std::uint8_t> expected(1024, 0);
-        std::copy(two.palette.begin(), two.palette.end(), expected.begin());
-        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), expected);
-        EXPECT_EQ(out.pixels(), b.rows);
-    }
-    {
-        SCOPED_TRACE("pixel data before offset 1078 with a 256-entry palette is refused");
-        testbmp::Bitmap cramped = b;
-        cramped.paletteEntries = 2;  // data at 62, but a colours field of 0 means 256 entries
-        cramped.palette = {1, 2, 3, 0, 4, 5, 6, 0};
-        Loaded out;
-        load(out, testbmp::encode(cramped));
-        expectRefused(out, 5, 3, 8);
-    }
+    Loaded all, none;
+    load(all, testbmp::encode(b));  // a palette-colours field of 0 reads all 256 entries
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.bytesPerPixel, 1);
+    EXPECT_EQ(all.pixels(), b.rows);
+    EXPECT_EQ(all.paletteBytes(), b.palette);
+    load(none, testbmp::encode(b), false);  // no palette asked for: none written
+    EXPECT_EQ(none.palette, nullptr);
+    EXPECT_EQ(none.pixels(), b.rows);
+
+    testbmp::Bitmap two = b;  // two colours used: two entries read, the rest zero
+    two.paletteEntries = two.coloursUsed = 2;
+    two.palette = {1, 2, 3, 0, 4, 5, 6, 0};
+    Loaded out;
+    load(out, testbmp::encode(two));
+    EXPECT_EQ(out.status, 0);
+    Bytes expected(1024, 0);
+    std::copy(two.palette.begin(), two.palette.end(), expected.begin());
+    EXPECT_EQ(out.paletteBytes(), expected);
+    EXPECT_EQ(out.pixels(), b.rows);
+
+    SCOPED_TRACE("pixel data at 62, but a colours field of 0 means 256 entries up to 1078: refused");
+    two.coloursUsed = 0;
+    expectRefused(testbmp::encode(two), 5, 3, 8);
 }
 
 TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheirSizes)
 {
+    testbmp::Bitmap topDown = bitmap(2, 2, 24), rle = bitmap(4, 2, 8), lyingSize = bitmap(2, 2, 24);
+    topDown.height = -2;
+    rle.compression = 1;
+    rle.paletteEntries = 256;
+    lyingSize.imageSize = 17;  // one byte more than the file holds
     struct Case {
         const char* what;
         testbmp::Bitmap bmp;
         int shownBits;
-    };
-    testbmp::Bitmap topDown = bitmap(2, 2, 24);
-    topDown.height = -2;
-    testbmp::Bitmap sixteen = bitmap(2, 2, 16);
-    testbmp::Bitmap oneBit = bitmap(8, 2, 1);
-    testbmp::Bitmap rle = bitmap(4, 2, 8);
-    rle.compression = 1;
-    rle.paletteEntries = 256;
-    testbmp::Bitmap noWidth = bitmap(0, 2, 24);
-    testbmp::Bitmap lyingSize = bitmap(2, 2, 24);
-    lyingSize.imageSize = 17;  // one byte more than the file holds
-    Case cases[] = {{"top-down rows", topDown, 24},        {"16 bits", sixteen, 16},
-                    {"1 bit shows as 0", oneBit, 0},       {"run-length compressed", rle, (8 + 65536) / 8 * 8},
-                    {"zero width", noWidth, 24},           {"image size beyond the file", lyingSize, 24}};
+    } cases[] = {{"top-down rows", topDown, 24},
+                 {"16 bits", bitmap(2, 2, 16), 16},
+                 {"1 bit shows as 0", bitmap(8, 2, 1), 0},
+                 {"run-length compressed", rle, (8 + 65536) / 8 * 8},
+                 {"zero width", bitmap(0, 2, 24), 24},
+                 {"image size beyond the file", lyingSize, 24}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Loaded out;
-        load(out, testbmp::encode(c.bmp));
-        expectRefused(out, c.bmp.width, c.bmp.height, c.shownBits);
+        expectRefused(testbmp::encode(c.bmp), c.bmp.width, c.bmp.height, c.shownBits);
     }
 }
 
@@ -216,19 +179,15 @@ TEST_F(DIBLoader, SizesThatOverflowOrAskForAbsurdMemoryAreRefused)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        testbmp::Bitmap b;
-        b.width = c.width;
-        b.height = c.height;
-        b.bitCount = c.bits;
-        b.imageSize = 0;  // the completeness test passes: only the size check stands in the way
-        // Write the headers alone: the rows would be gigabytes.
-        testbmp::Bitmap headerOnly = b;
-        headerOnly.height = 0;
+        // The headers alone (the rows would be gigabytes), with an image size of 0 so that
+        // only the size check stands in the way.
+        testbmp::Bitmap headerOnly;
+        headerOnly.width = c.width;
+        headerOnly.bitCount = c.bits;
+        headerOnly.imageSize = 0;
         std::string header = testbmp::encode(headerOnly);
         testbmp::put32(header, 22, std::uint32_t(c.height));
-        Loaded out;
-        load(out, header);
-        expectRefused(out, c.width, c.height, c.bits);
+        expectRefused(header, c.width, c.height, c.bits);
     }
 }
 
@@ -238,28 +197,18 @@ TEST_F(DIBLoader, ShortFileLeavesZeroedRowsAndNeverReadsPastTheArrays)
         SCOPED_TRACE("two of four rows present: the top two stay zero");
         testbmp::Bitmap b = bitmap(3, 4, 24);
         b.imageSize = 0;  // as many writers leave it for uncompressed files
-        std::string file = testbmp::encode(b);
-        file.resize(54 + 2 * 12);  // the two bottom rows, with their padding
-        Loaded out;
-        load(out, file);
-        EXPECT_EQ(out.status, 0);
-        std::vector<std::uint8_t> expected = b.rows;
+        Bytes expected = b.rows;
         std::fill(expected.begin(), expected.begin() + 18, 0);
-        EXPECT_EQ(out.pixels(), expected);
+        expectPixels(testbmp::encode(b).substr(0, 54 + 2 * 12), expected);
     }
     {
         SCOPED_TRACE("a file cut in the middle of a row keeps what it has");
         testbmp::Bitmap b = bitmap(2, 2, 32);
         b.imageSize = 0;
-        std::string file = testbmp::encode(b);
-        file.resize(54 + 8 + 3);
-        Loaded out;
-        load(out, file);
-        EXPECT_EQ(out.status, 0);
         // Top row: its first three bytes, then zeros; bottom row (first in the file): complete.
-        std::vector<std::uint8_t> expected = b.rows;
+        Bytes expected = b.rows;
         std::fill(expected.begin() + 3, expected.begin() + 8, 0);
-        EXPECT_EQ(out.pixels(), expected);
+        expectPixels(testbmp::encode(b).substr(0, 54 + 8 + 3), expected);
     }
     {
         SCOPED_TRACE("a file that ends where its rows should start gives zero pixels, full palette");
@@ -267,32 +216,21 @@ TEST_F(DIBLoader, ShortFileLeavesZeroedRowsAndNeverReadsPastTheArrays)
         b.imageSize = 0;
         b.paletteEntries = 256;
         b.palette.assign(1024, 0x5A);
-        std::string file = testbmp::encode(b).substr(0, 1078);
         Loaded out;
-        load(out, file);
+        load(out, testbmp::encode(b).substr(0, 1078));
         EXPECT_EQ(out.status, 0);
-        ASSERT_NE(out.palette, nullptr);
-        EXPECT_EQ(std::vector<std::uint8_t>(out.palette, out.palette + 1024), std::vector<std::uint8_t>(1024, 0x5A));
-        EXPECT_EQ(out.pixels(), std::vector<std::uint8_t>(12, 0));
+        EXPECT_EQ(out.pixels(), Bytes(12, 0));
+        EXPECT_EQ(out.paletteBytes(), Bytes(1024, 0x5A));
     }
     {
         SCOPED_TRACE("a pixel offset before the file start reads no rows");
         testbmp::Bitmap b = bitmap(2, 2, 24);
         b.pixelOffset = 0xFFFFFF00;  // -256
-        Loaded out;
-        load(out, testbmp::encode(b));
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.pixels(), std::vector<std::uint8_t>(12, 0));
+        expectPixels(testbmp::encode(b), Bytes(12, 0));
     }
-    {
-        SCOPED_TRACE("a file shorter than its headers is refused");
-        Loaded out;
-        load(out, testbmp::encode(bitmap(2, 2, 24)).substr(0, 14));
-        expectRefused(out, 0, 0, 0);
-        Loaded empty;
-        load(empty, "");
-        expectRefused(empty, 0, 0, 0);
-    }
+    SCOPED_TRACE("a file shorter than its headers is refused");
+    expectRefused(testbmp::encode(bitmap(2, 2, 24)).substr(0, 14), 0, 0, 0);
+    expectRefused("", 0, 0, 0);
 }
 
 } // namespace
