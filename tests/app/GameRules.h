@@ -1,10 +1,11 @@
-// Fixture of the game-rule tests: a fresh appState, a clock the test sets, and a record
-// of what the levels did to the organ layer instead of touching GL.
+// Fixture of the game-rule tests: a fresh appState, a clock the test sets, a record of
+// what the levels did to the organ layer instead of touching GL, and the console.
 #pragma once
 
 #include "app/AppState.h"
 #include "app/LevelTable.h"
 #include "app/Levels.h"
+#include "tests/support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,7 @@ protected:
         appState = AppState{};
     }
     PlayerState& player(int n) { return appState.players[n - 1]; }
+    testsupport::ConsoleCapture console;
 
 private:
     LevelHooks saved_{};
