@@ -1,5 +1,6 @@
-// The real game played through in one session: the start-up log of the layers, what the
-// pointer, drags and keys do to each half, the manual, the level results and a new game.
+// The real game played through in one session: the window, the start-up log and
+// overlay, what the pointer, drags and keys do to each half, the manual, the level
+// results, a new game, a resize and Escape.
 #include "tests/e2e/GameTest.h"
 #include "tests/support/ManualText.h"
 
@@ -64,14 +65,39 @@ void expectResults(const std::string& out)
 
 } // namespace
 
-TEST(Game, LayersPointerDragKeysManualResultsAndNewGame)
+TEST(Game, WindowOverlayPicturesKeysManualResultsNewGameResizeAndEscape)
 {
     GameSession game(gameOptions());
-    ASSERT_TRUE(startAndWaitForFirstFrame(game));
+    Image shot;
+    ASSERT_TRUE(startAndWaitForFirstFrame(game, &shot));
     auto firstSeen = Clock::now();
+    int x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(game.windowGeometry(x, y, w, h));
+    EXPECT_EQ(std::vector<int>({x, y, w, h}), std::vector<int>({50, 50, 832, 642}));
+    ASSERT_EQ(shot.width, 832);
     expectStartupLog(game.standardOutput());
     const std::string startErrors = game.standardError();
-    std::this_thread::sleep_until(firstSeen + std::chrono::milliseconds(3200)); // messages run out
+
+    // The start message in both halves: first base line at (50, 50) from the half's
+    // corner, glyphs reaching a few pixels below it; a single line.
+    EXPECT_GT(countColour(shot, 40, 46, 330, 14, kMessageColour), 100);
+    EXPECT_GT(countColour(shot, 456, 46, 330, 14, kMessageColour), 100);
+    int left = leftmostColumn(shot, 0, 40, 416, 30, kMessageColour);
+    int right = leftmostColumn(shot, 416, 40, 416, 30, kMessageColour);
+    EXPECT_TRUE(left >= 50 && left <= 52) << left;
+    EXPECT_TRUE(right >= 466 && right <= 468) << right;
+    EXPECT_EQ(countColour(shot, 0, 62, 832, 100, kMessageColour), 0);
+    // Frame-rate text starts at (5, 8) in the lit raster colour: dark, but not black.
+    int fpsLeft = -1;
+    for (int px = 0; px < 80 && fpsLeft < 0; ++px)
+        for (int py = 6; py < 20 && fpsLeft < 0; ++py) {
+            Rgb c = shot.atFromBottom(px, py);
+            if (c.r > 0 && c.r == c.g && c.g == c.b)
+                fpsLeft = px;
+        }
+    EXPECT_TRUE(fpsLeft >= 5 && fpsLeft <= 7) << fpsLeft;
+    std::this_thread::sleep_until(firstSeen + std::chrono::milliseconds(4000));
+    EXPECT_EQ(countColour(game.windowShot(), 0, 0, 832, 200, kMessageColour), 0) << "gone after 3 s";
     Image start = waitForSteadyPicture(game);
     ASSERT_FALSE(start.empty());
 
@@ -128,7 +154,7 @@ TEST(Game, LayersPointerDragKeysManualResultsAndNewGame)
     ASSERT_TRUE(game.waitForOutput("Press 1 to start a new game!\n", 30, mark));
     expectResults(game.standardOutput().substr(mark));
     sleepMs(300);
-    Image shot = game.windowShot();
+    shot = game.windowShot();
     for (int half = 0; half < 2; ++half)
         for (int base : {50, 20, 5})
             EXPECT_GT(countColour(shot, half * 416 + 45, base - 3, 300, 12, kMessageColour), 20)
@@ -146,5 +172,22 @@ TEST(Game, LayersPointerDragKeysManualResultsAndNewGame)
         << again;
     EXPECT_EQ(m[1], m[2]) << "the first acceptance's total is its points";
     EXPECT_EQ(countOccurrences(again, "wins!"), 0);
+
+    // Resized to 1000 x 500, the halves follow: player 2's messages start at x = 550.
+    game.resize(1000, 500);
+    game.keys("x n");
+    for (auto deadline = after(30); Clock::now() < deadline; sleepMs(50)) {
+        shot = game.windowShot();
+        if (shot.width == 1000 && countColour(shot, 500, 40, 500, 30, kMessageColour) > 0)
+            break;
+    }
+    ASSERT_EQ(std::vector<int>({shot.width, shot.height}), std::vector<int>({1000, 500}));
+    right = leftmostColumn(shot, 500, 40, 500, 30, kMessageColour);
+    left = leftmostColumn(shot, 0, 40, 500, 30, kMessageColour);
+    EXPECT_TRUE(right >= 550 && right <= 552) << right;
+    EXPECT_TRUE(left >= 50 && left <= 52) << left;
+
     EXPECT_EQ(game.standardError(), startErrors);
+    game.key("Escape");
+    EXPECT_EQ(game.waitForExit(20), 0);
 }
