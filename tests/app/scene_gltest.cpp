@@ -5,6 +5,7 @@
 #include "app/Levels.h"
 #include "app/Scene.h"
 #include "classification/PreintTransferFunction1D.h"
+#include "classification/TransferFunctionGeometry.h"
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/GLSLRaycaster.h"
@@ -49,9 +50,9 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
         std::string here = __FILE__;
-        fs::path data = here.substr(0, here.rfind("/tests/")) + "/data";
+        data_ = here.substr(0, here.rfind("/tests/")) + "/data";
         for (const char* name : {"tfn", "raycast.vert", "raycast.frag", "mixpics.vert", "mixpics.frag"})
-            fs::create_symlink(data / name, dir_ / name);
+            fs::create_symlink(data_ / name, dir_ / name);
         writeVolume("MET_UCHAR");
         fs::current_path(dir_);
         p.viewWidth = 416;
@@ -131,7 +132,7 @@ protected:
     }
 
     PlayerState p{};
-    fs::path dir_, previous_;
+    fs::path dir_, data_, previous_;
 };
 
 void expectColour(const std::array<float, 4>& px, float r, float g, float b, const char* where)
@@ -153,9 +154,9 @@ TEST_F(Scene, PlayerSetupBuildsThreeLayersWithTheirOwnTransferFunctions)
     for (int layer = 0; layer < 3; ++layer) {
         SCOPED_TRACE(layer);
         GLSLRaycaster* c = caster(p, layer);
-        ASSERT_NE(c, nullptr);
-        Classification::PreintTransferFunction1D* t = c->params.transferFunction;
-        ASSERT_NE(t, nullptr);
+        auto* t = std::array{p.skinTransfer, p.skeletonTransfer, p.organTransfer}[layer];
+        ASSERT_TRUE(c && t);
+        EXPECT_EQ(c->params.transferFunction, t);
         EXPECT_EQ(t->tableSize, 128);
         EXPECT_EQ(t->lookupTexture.unit, 2);
         EXPECT_EQ(t->preintTexture.unit, 5);
@@ -164,8 +165,6 @@ TEST_F(Scene, PlayerSetupBuildsThreeLayersWithTheirOwnTransferFunctions)
         EXPECT_EQ(c->resultTexture->width, 416);
         EXPECT_EQ(c->params.clipMax[2], 1.0) << "z is the longest axis";
     }
-    EXPECT_EQ(p.skinTransfer, p.skinCaster->params.transferFunction);
-    EXPECT_EQ(p.organTransfer, p.organCaster->params.transferFunction);
     EXPECT_NE(p.skinTransfer, p.organTransfer);
     EXPECT_EQ(p.spacing[2], 2.0f);
     EXPECT_FALSE(p.moveBody);
@@ -184,8 +183,6 @@ TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
         std::string out = console.text();
         EXPECT_NE(out.find(line), std::string::npos) << out;
         EXPECT_LT(out.find(line), out.find("computing histogram..."));
-        EXPECT_EQ(p.skinCaster->params.transferFunction, p.skinTransfer);
-        EXPECT_EQ(p.skinTransfer->histogram.dims, (std::vector<int>{kW, kH, kD}));
     }
 
     // A volume the loader cannot deliver leaves an empty layer, not a crash.
@@ -245,7 +242,7 @@ TEST_F(Scene, EachRenderCastsTheNextLayerWithItsPerRenderParameters)
     glMatrixMode(GL_MODELVIEW);
 }
 
-TEST_F(Scene, MixedPictureDrawsItsHalfOnlyAndLeavesDepthAndTextureUnitsToTheOverlay)
+TEST_F(Scene, MixedPictureDrawsItsHalfWithTheNearerInFrontAndLeavesDepthAndUnitsToTheOverlay)
 {
     setup();
     gltest::OffscreenTarget target(832, 642);
@@ -265,8 +262,24 @@ TEST_F(Scene, MixedPictureDrawsItsHalfOnlyAndLeavesDepthAndTextureUnitsToTheOver
         EXPECT_EQ(gltest::getInteger(GL_TEXTURE_BINDING_2D), 0) << "unit " << unit;
     }
     EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-    expectColour(target.pixel(600, 300), kShell, 1 - kShell, 0, "the organ seen through the skin shell");
+    expectColour(target.pixel(600, 300), kShell, 1 - kShell, 0, "organ farther: seen through the skin shell");
     EXPECT_EQ(target.pixel(200, 300)[1], 0.0f) << "only the viewport's half is drawn";
+
+    const Colour red{1, 0, 0, 1}, green{0, 1, 0, 1};
+    mix(red, kNone, green, true, -100, -100, 0);
+    expectColour(target.pixel(208, 321), 0, 1, 0, "organ nearer: drawn over");
+    mix(red, kNone, green, false, 208, 321, 0);
+    expectColour(target.pixel(208, 321), 0, 1, 0, "in the lens the skin is gone");
+
+    // Translucent layers over a blue background with blending on: still black beneath.
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    mix(kNone, {0.2f, 0.2f, 0.2f, 0.2f}, kNone, false, -100, -100, 0);
+    glDisable(GL_BLEND);
+    expectColour(target.pixel(208, 321), 0.2f, 0.2f, 0.2f, "blending does not weigh it again");
 }
 
 TEST_F(Scene, SkinIsAShellOverTheSkeletonAndTheLensOpensItAtThePointer)
@@ -302,42 +315,56 @@ TEST_F(Scene, SkinIsAShellOverTheSkeletonAndTheLensOpensItAtThePointer)
     expectColour(target.pixel(100, 300), 0.2f, 0.2f, 0.2f, "left half, lens at its pointer");
 }
 
-TEST_F(Scene, OrganLiesOverOrUnderTheBodyByNearness)
+TEST_F(Scene, LevelsMoveTheOrganBoxAndReplaceItsHeartShapeInBothTables)
 {
-    setup();
-    gltest::OffscreenTarget target(832, 642);
-    const Colour red{1, 0, 0, 1}, green{0, 1, 0, 1};
-    mix(red, kNone, green, true, -100, -100, 0);
-    expectColour(target.pixel(208, 321), 0, 1, 0, "organ nearer: drawn over");
-    mix(red, kNone, green, false, -100, -100, 0);
-    expectColour(target.pixel(208, 321), kShell, 1 - kShell, 0, "organ farther: seen through the skin");
-    mix(red, kNone, green, false, 208, 321, 0);
-    expectColour(target.pixel(208, 321), 0, 1, 0, "in the lens the skin is gone");
-
-    // Translucent layers over a blue background with blending on: still black beneath.
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0, 0, 0, 0);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    mix(kNone, {0.2f, 0.2f, 0.2f, 0.2f}, kNone, false, -100, -100, 0);
-    glDisable(GL_BLEND);
-    expectColour(target.pixel(208, 321), 0.2f, 0.2f, 0.2f, "blending does not weigh it again");
-}
-
-TEST_F(Scene, LevelsMoveTheOrganBoxAndReplaceTheOrganShape)
-{
+    // An organ file with the shape the levels replace ("Heart") and one they keep.
+    fs::remove(dir_ / "tfn");
+    fs::create_directory(dir_ / "tfn");
+    for (const char* name : {"CT Skin.tfn", "CT Skin 2.tfn"})
+        fs::create_symlink(data_ / "tfn" / name, dir_ / "tfn" / name);
+    std::ofstream(dir_ / "tfn" / "Heart.tfn") << "2\n1\nHeart\n300\n900\n100\n100\n0.4\nx\n255\n255\n255\n"
+                                             << "1\nVessel\n2000\n2400\n50\n50\n0.2\nx\n65280\n65280\n65280\n";
     setup();
     Classification::PreintTransferFunction1D* tf = p.organTransfer;
-    ASSERT_NE(tf->getShape("Heart"), nullptr) << "the organ's file names its shape Heart";
-    startLevel(p, 3, 0);
+    ASSERT_NE(tf->getShape("Heart"), nullptr);
+
+    startLevel(p, 0, 0);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(p.organCaster->params.clipMin[i], game::kLevels[3].boxMin[i]);
-        EXPECT_EQ(p.organCaster->params.clipMax[i], game::kLevels[3].boxMax[i]);
+        EXPECT_EQ(p.organCaster->params.clipMin[i], game::kLevels[0].boxMin[i]);
+        EXPECT_EQ(p.organCaster->params.clipMax[i], game::kLevels[0].boxMax[i]);
     }
+    ASSERT_EQ(tf->shapes.size(), 2u);
     EXPECT_EQ(tf->getShape("Heart"), nullptr);
-    ASSERT_EQ(tf->shapes.size(), 1u);
-    EXPECT_EQ(tf->getShape("test")->points[1].x, 0.15f) << "preset 2";
+    ASSERT_NE(tf->getShape("Vessel"), nullptr) << "shapes of other names stay";
+    Classification::TransferFunctionGeometry* shape = tf->getShape("test");
+    ASSERT_NE(shape, nullptr);
+    const game::OrganPreset& preset = *game::findOrganPreset(0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(shape->points[i].x == preset.points[i][0] && shape->points[i].y == preset.points[i][1]) << i;
+    for (int c = 0; c < 3; ++c)
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(shape->colours[c][k], preset.colours[c][k]);
+    EXPECT_EQ(tf->rangeMin, 0.03f);
+    EXPECT_EQ(tf->rangeMax, 2400.0f / 4096.0f);
+
+    // Entry 15 of 128 (intensity 0.118) lies on preset 0's plateau: colour (0.7, 0.4, 0.3)
+    // and opacity 0.3, in 16 bits truncated; it reaches the uploaded texture and the
+    // pre-integration table, whose segment (15, 15) lies wholly on the plateau.
+    const unsigned short* entry = tf->lookupTable + 15 * 4;
+    EXPECT_EQ(std::vector<int>(entry, entry + 4), (std::vector<int>{45874, 26214, 19660, 19660}));
+    EXPECT_NEAR(gltest::readTexture(GL_TEXTURE_1D, tf->lookupTexture.handle, 128)[15 * 4 + 3], 0.3f, 1e-4f);
+    EXPECT_GT(tf->preintTable[(15 * 128 + 15) * 4 + 3], 0);
+
+    // The next level's preset replaces "test" again instead of adding a second one.
+    startLevel(p, 1, 0);
+    EXPECT_EQ(p.organCaster->params.clipMin[0], game::kLevels[1].boxMin[0]);
+    EXPECT_EQ(tf->shapes.size(), 2u);
+    EXPECT_EQ(tf->getShape("test")->points[0].x, 0.28f);
+    EXPECT_EQ(tf->lookupTable[15 * 4 + 3], 0) << "0.118 is outside preset 5";
+    EXPECT_EQ(tf->preintTable[(15 * 128 + 15) * 4 + 3], 0);
+    // A preset the table does not hold changes nothing.
+    applyOrganPreset(p, 1);
+    EXPECT_EQ(tf->getShape("test")->points[0].x, 0.28f);
 }
 
 TEST_F(Scene, MissingMixShaderIsReportedAndThePictureStaysDrawable)
