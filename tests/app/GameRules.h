@@ -23,10 +23,9 @@ inline unsigned fakeNow = 0;
 inline std::vector<OrganChange> organChanges;
 
 inline unsigned fakeClock() { return fakeNow; }
-inline void recordBox(PlayerState& p, const double boxMin[3], const double boxMax[3])
+inline void recordBox(PlayerState& p, const double lo[3], const double hi[3])
 {
-    OrganChange c{&p, {boxMin[0], boxMin[1], boxMin[2]}, {boxMax[0], boxMax[1], boxMax[2]}, -1};
-    organChanges.push_back(c);
+    organChanges.push_back({&p, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}, -1});
 }
 inline void recordPreset(PlayerState&, int preset)
 {

@@ -163,6 +163,7 @@ TEST_F(Scene, PlayerSetupBuildsThreeLayersWithTheirOwnTransferFunctions)
         EXPECT_EQ(t->histogram.dims, (std::vector<int>{kW, kH, kD}));
         EXPECT_FALSE(t->shapes.empty()) << "the layer's file was read";
         EXPECT_EQ(c->resultTexture->width, 416);
+        EXPECT_TRUE(c->params.maxSamples == 1024 && !c->params.useJitter && c->params.maxLevel[2] == 5);
         EXPECT_EQ(c->params.clipMax[2], 1.0) << "z is the longest axis";
     }
     EXPECT_NE(p.skinTransfer, p.organTransfer);

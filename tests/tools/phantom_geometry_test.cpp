@@ -26,8 +26,6 @@ TEST(PhantomGeometry, EllipsoidDistanceIsMetricNearItsSurfaceEvenWhenTurned)
             Vec3 p = Vec3{100, 100, 100} + rot.toWorld(local);
             EXPECT_NEAR(e.distance(p), offset, 0.1) << "axis " << axis;
         }
-    EXPECT_LT(e.distance({100, 100, 100}), -5.0);
-    EXPECT_GT(e.distance({200, 100, 100}), 5.0);
 }
 
 TEST(PhantomGeometry, TubeFollowsItsTaperAndSplatsTheSameDistances)
