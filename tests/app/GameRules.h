@@ -1,10 +1,11 @@
-// Fixture of the game-rule tests: a fresh appState, a clock the test sets, and a record
-// of what the levels did to the organ layer instead of touching GL.
+// Fixture of the game-rule tests: a fresh appState, a clock the test sets, a record of
+// what the levels did to the organ layer instead of touching GL, and the console.
 #pragma once
 
 #include "app/AppState.h"
 #include "app/LevelTable.h"
 #include "app/Levels.h"
+#include "tests/support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,9 @@ inline unsigned fakeNow = 0;
 inline std::vector<OrganChange> organChanges;
 
 inline unsigned fakeClock() { return fakeNow; }
-inline void recordBox(PlayerState& p, const double boxMin[3], const double boxMax[3])
+inline void recordBox(PlayerState& p, const double lo[3], const double hi[3])
 {
-    OrganChange c{&p, {boxMin[0], boxMin[1], boxMin[2]}, {boxMax[0], boxMax[1], boxMax[2]}, -1};
-    organChanges.push_back(c);
+    organChanges.push_back({&p, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}, -1});
 }
 inline void recordPreset(PlayerState&, int preset)
 {
@@ -52,6 +52,7 @@ protected:
         appState = AppState{};
     }
     PlayerState& player(int n) { return appState.players[n - 1]; }
+    testsupport::ConsoleCapture console;
 
 private:
     LevelHooks saved_{};

@@ -1,15 +1,12 @@
-// Keys, drags and the passive cursor of both players, and the console manual.
+// Keys, drags and the passive cursor of both players.
 #include "app/Controls.h"
-#include "app/Manual.h"
 #include "app/TableReceiver.h"
 #include "tests/app/GameRules.h"
-#include "tests/support/ConsoleCapture.h"
-#include "tests/support/ManualText.h"
 
 #include <string>
+#include <vector>
 
-using rules::GameRules;
-using testsupport::ConsoleCapture;
+using Controls = rules::GameRules;
 
 namespace {
 
@@ -26,27 +23,7 @@ bool samePose(const Pose& a, const Pose& b)
 
 } // namespace
 
-using Controls = GameRules;
-
-TEST_F(Controls, MovementKeysMoveOrganUntilModeKeySwitchesToBody)
-{
-    PlayerState& p1 = player(1);
-    Pose organStart = p1.organPose;
-    press("wwwwwwwwww");
-    EXPECT_NEAR(p1.organPose.z, 0.1f, 1e-6f);
-    EXPECT_TRUE(samePose(p1.bodyPose, Pose{0, 0, 0, 0, 0}));
-
-    press("c");
-    EXPECT_TRUE(p1.moveBody);
-    press("wwwwwwwwww");
-    EXPECT_NEAR(p1.bodyPose.z, 0.1f, 1e-6f);
-    EXPECT_NEAR(p1.organPose.z, 0.1f, 1e-6f) << "the organ stays where it was";
-    press("c");
-    EXPECT_FALSE(p1.moveBody);
-    EXPECT_TRUE(samePose(player(2).organPose, organStart)) << "player 2 untouched";
-}
-
-TEST_F(Controls, EachMovementKeyChangesItsOwnFieldByItsStep)
+TEST_F(Controls, EachMovementKeyStepsItsOwnFieldAndModeKeysSwitchToTheBody)
 {
     struct Case {
         char key;
@@ -64,56 +41,55 @@ TEST_F(Controls, EachMovementKeyChangesItsOwnFieldByItsStep)
         {'z', 2, &Pose::angleZ, 0.15f}, {'p', 2, &Pose::angleZ, -0.15f},
         {'8', 2, &Pose::angleX, 0.15f}, {'9', 2, &Pose::angleX, -0.15f},
     };
+    const Pose ones{1, 1, 1, 1, 1};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("key ") + c.key);
         for (PlayerState& p : appState.players)
-            p.organPose = Pose{1, 1, 1, 1, 1};
-        Pose before = player(c.player).organPose;
+            p.organPose = ones;
         press(std::string(1, c.key));
-        Pose expected = before;
-        expected.*c.field = float(double(before.*c.field) + double(c.change));
+        Pose expected = ones;
+        expected.*c.field = float(1.0 + double(c.change));
         EXPECT_TRUE(samePose(player(c.player).organPose, expected));
-        EXPECT_TRUE(samePose(player(3 - c.player).organPose, Pose{1, 1, 1, 1, 1}));
+        EXPECT_TRUE(samePose(player(3 - c.player).organPose, ones));
     }
 
-    // Player 2's mode key is "m"; case matters and unknown keys do nothing.
-    press("m");
-    EXPECT_TRUE(player(2).moveBody);
-    EXPECT_FALSE(player(1).moveBody);
-    press("i");
+    // "c" and "m" switch their player to the body, where the same keys then act; the
+    // organ stays. A second "c" switches back.
+    press("cwmi");
+    EXPECT_TRUE(player(1).moveBody && player(2).moveBody);
+    EXPECT_NEAR(player(1).bodyPose.z, 0.01f, 1e-7f);
     EXPECT_NEAR(player(2).bodyPose.z, 0.01f, 1e-7f);
+    EXPECT_TRUE(samePose(player(1).organPose, ones));
+    press("cw");
+    EXPECT_FALSE(player(1).moveBody);
+    EXPECT_NEAR(player(1).organPose.z, 1.01f, 1e-6f);
+
+    // Case matters and unknown keys do nothing.
     Pose p1 = player(1).organPose, p2 = player(2).organPose, b2 = player(2).bodyPose;
     press("WQEXNCMbv0#");
     EXPECT_TRUE(samePose(player(1).organPose, p1));
     EXPECT_TRUE(samePose(player(2).organPose, p2));
     EXPECT_TRUE(samePose(player(2).bodyPose, b2));
-    EXPECT_EQ(player(1).level, 0);
-    EXPECT_EQ(player(2).level, 0);
+    EXPECT_EQ(player(1).level + player(2).level, 0);
     EXPECT_FALSE(appState.tableMode);
 }
 
-TEST_F(Controls, AcceptKeysScoreTheirOwnPlayer)
+TEST_F(Controls, AcceptKeysScoreTheirOwnPlayerAndKeyOneStartsANewGameOnlyOnceItIsOver)
 {
-    ConsoleCapture console;
-    press("x");
-    EXPECT_EQ(player(1).level, 1);
-    EXPECT_EQ(player(2).level, 0);
-    EXPECT_EQ(console.take(), "\nPlayer 1 completed level 1\nPoints: 1298\nTotal: 1298\n");
-    press("n");
-    EXPECT_EQ(player(2).level, 1);
-    EXPECT_EQ(appState.rightMessage, "Player 2 completed level 1\nPoints: 1298 Total: 1298");
-}
-
-TEST_F(Controls, KeyOneStartsANewGameOnlyOnceTheGameIsOver)
-{
-    ConsoleCapture console;
     press("xxx");
+    EXPECT_EQ(player(2).level, 0);
     int running = player(1).total;
     press("1");
     EXPECT_EQ(player(1).level, 3) << "no new game while the game runs";
     EXPECT_EQ(player(1).total, running);
     press("xxxxnnnnnnn");
     ASSERT_TRUE(appState.gameOver);
+
+    // Totals, levels and bodies start over; the camera and the messages stay.
+    const std::string result = appState.leftMessage;
+    player(1).pitch = 0.4f;
+    player(1).bodyPose.z = 0.3f;
+    rules::organChanges.clear();
     rules::fakeNow = 77777;
     press("1");
     EXPECT_FALSE(appState.gameOver);
@@ -121,10 +97,17 @@ TEST_F(Controls, KeyOneStartsANewGameOnlyOnceTheGameIsOver)
         EXPECT_EQ(p.level, 0);
         EXPECT_EQ(p.total, 0);
         EXPECT_EQ(p.levelStartTime, 77777u);
+        EXPECT_EQ(p.organPose.y, 0.7f);
+        EXPECT_EQ(p.bodyPose.z, 0.0f);
     }
-    int before = player(1).total;
-    press("1");
-    EXPECT_EQ(player(1).total, before);
+    ASSERT_EQ(rules::organChanges.size(), 2u);
+    EXPECT_EQ(rules::organChanges[0].preset, 0);
+    EXPECT_EQ(rules::organChanges[0].boxMax[0], 0.591164);
+    EXPECT_EQ(player(1).pitch, 0.4f);
+    EXPECT_EQ(appState.leftMessage, result);
+
+    press("x1");
+    EXPECT_EQ(player(1).level, 1) << "the new game is running";
 }
 
 TEST_F(Controls, KeyBIsIgnoredWhileTheTableIsOn)
@@ -147,7 +130,7 @@ TEST_F(Controls, DragTurnsTheCameraOfTheHalfUnderThePointer)
     EXPECT_EQ(appState.lastMouseY, 290);
 
     onMouse(0, 1, 415, 300);
-    onMotion(420, 300);  // the pointer's new position decides: right half
+    onMotion(420, 300); // the pointer's new position decides: right half
     EXPECT_FLOAT_EQ(player(2).yaw, 0.015f);
     onMotion(415, 310);
     EXPECT_EQ(player(1).yaw, 6.28f) << "-0.005 jumps to the other end";
@@ -170,45 +153,18 @@ TEST_F(Controls, DragTurnsTheCameraOfTheHalfUnderThePointer)
 
 TEST_F(Controls, PassivePointerMovesOneCursorAndParksTheOther)
 {
+    auto cursors = [&] {
+        return std::vector<float>{player(1).cursorX, player(1).cursorY, player(2).cursorX, player(2).cursorY};
+    };
     onPassiveMotion(100, 42);
-    EXPECT_EQ(player(1).cursorX, 100.0f);
-    EXPECT_EQ(player(1).cursorY, 600.0f) << "y counted from the bottom of 642";
-    EXPECT_EQ(player(2).cursorX, -100.0f);
-    EXPECT_EQ(player(2).cursorY, -100.0f);
-
+    EXPECT_EQ(cursors(), (std::vector<float>{100, 600, -100, -100})) << "y counted from the bottom of 642";
     onPassiveMotion(416, 0);
-    EXPECT_EQ(player(2).cursorX, 416.0f);
-    EXPECT_EQ(player(2).cursorY, 642.0f);
-    EXPECT_EQ(player(1).cursorX, -100.0f);
-    EXPECT_EQ(player(1).cursorY, -100.0f);
+    EXPECT_EQ(cursors(), (std::vector<float>{-100, -100, 416, 642}));
     EXPECT_EQ(appState.lastMouseX, 416);
 
     // After a resize the halves and the flip follow the window.
     appState.windowWidth = 1000;
     appState.windowHeight = 500;
     onPassiveMotion(450, 100);
-    EXPECT_EQ(player(1).cursorX, 450.0f);
-    EXPECT_EQ(player(1).cursorY, 400.0f);
-    EXPECT_EQ(player(2).cursorX, -100.0f);
-}
-
-TEST_F(Controls, ManualIsPrintedWholeOnEveryPress)
-{
-    ConsoleCapture console;
-    press("h");
-    EXPECT_EQ(console.take(), testsupport::kExpectedManual);
-    press("h");
-    EXPECT_EQ(console.take(), testsupport::kExpectedManual) << "the second press prints it again";
-
-    // 39 lines of 63 characters between the empty lines.
-    std::string text = testsupport::kExpectedManual;
-    int lines = 0;
-    size_t at = 2;
-    while (at < text.size() - 2) {
-        size_t end = text.find('\n', at);
-        EXPECT_EQ(end - at, 63u) << text.substr(at, end - at);
-        at = end + 1;
-        ++lines;
-    }
-    EXPECT_EQ(lines, 39);
+    EXPECT_EQ(cursors(), (std::vector<float>{450, 400, -100, -100}));
 }

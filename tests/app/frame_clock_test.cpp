@@ -1,3 +1,5 @@
+// The frame loop's arithmetic without a window: the frame rate, the message countdown
+// and which player's layer each frame casts.
 #include "app/FrameClock.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +18,11 @@ TEST(FrameClock, FrameRateSurvivesTheClockWrap)
 
 TEST(FrameClock, MessageCountsDownToZeroAndStays)
 {
-    int t = 3000;
-    int frames = 0;
-    while (t > 0) {
+    int t = 3000, frames = 0;
+    for (; t > 0; ++frames)
         t = countDownMessage(t, 33);
-        ++frames;
-    }
-    EXPECT_EQ(frames, 91);        // ceil(3000 / 33)
-    EXPECT_EQ(t, 0);              // never negative
+    EXPECT_EQ(frames, 91); // ceil(3000 / 33)
+    EXPECT_EQ(t, 0);       // never negative
     EXPECT_EQ(countDownMessage(100, 0xFFFFFFF0u), 0);  // an absurd gap does not wrap back up
     EXPECT_EQ(countDownMessage(3000, 30), 2970);
 }

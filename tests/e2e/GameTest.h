@@ -39,6 +39,12 @@ public:
 inline ::testing::Environment* const kSanitizerReportCheck =
     ::testing::AddGlobalTestEnvironment(new SanitizerReportCheck);
 
+using Clock = std::chrono::steady_clock;
+inline Clock::time_point after(double seconds)
+{
+    return Clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+}
+
 // Pixels in the rectangle (GL convention: x from the left, y from the bottom) whose
 // colour is within `tolerance` of `colour` on every channel.
 inline int countColour(const session::Image& img, int x0, int y0, int w, int h,
@@ -48,9 +54,8 @@ inline int countColour(const session::Image& img, int x0, int y0, int w, int h,
     for (int y = y0; y < y0 + h; ++y)
         for (int x = x0; x < x0 + w; ++x) {
             session::Rgb c = img.atFromBottom(x, y);
-            if (std::abs(c.r - colour.r) <= tolerance && std::abs(c.g - colour.g) <= tolerance &&
-                std::abs(c.b - colour.b) <= tolerance)
-                ++n;
+            n += std::abs(c.r - colour.r) <= tolerance && std::abs(c.g - colour.g) <= tolerance &&
+                 std::abs(c.b - colour.b) <= tolerance;
         }
     return n;
 }
@@ -67,106 +72,71 @@ inline int leftmostColumn(const session::Image& img, int x0, int y0, int w, int 
 
 constexpr session::Rgb kMessageColour{255, 128, 128}; // (1.0, 0.5, 0.5)
 
-inline bool blank(const session::Image& img)
-{
-    for (uint8_t v : img.rgb)
-        if (v)
-            return false;
-    return true;
-}
-
-// The window maps before start-up has loaded everything; the first picture that is not
-// all clear colour is the first frame. Empty when the game ended or took too long.
-inline session::Image waitForFirstFrame(session::GameSession& game, double timeoutSeconds = 240)
-{
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(int(timeoutSeconds * 1000));
-    while (std::chrono::steady_clock::now() < deadline && !game.exited()) {
-        session::Image shot = game.windowShot();
-        if (!shot.empty() && !blank(shot))
-            return shot;
-        session::sleepMs(100);
-    }
-    return {};
-}
-
-// Starts the game and waits for its first frame; false (with the reason) on failure.
-inline ::testing::AssertionResult startAndWaitForFirstFrame(session::GameSession& game)
+// Starts the game and waits for its first frame: the window maps before start-up has
+// loaded everything, so that is the first picture not all clear colour.
+inline ::testing::AssertionResult startAndWaitForFirstFrame(session::GameSession& game,
+                                                            session::Image* frame = nullptr)
 {
     if (!game.start())
         return ::testing::AssertionFailure() << "could not start Xvfb or the game";
     if (game.waitForWindow("Morvo::Quillet", 120).empty())
         return ::testing::AssertionFailure() << "no window; stderr: " << game.standardError();
-    if (waitForFirstFrame(game).empty())
-        return ::testing::AssertionFailure() << "no frame; stderr: " << game.standardError();
-    return ::testing::AssertionSuccess();
+    for (auto deadline = after(240); Clock::now() < deadline && !game.exited(); session::sleepMs(50)) {
+        session::Image shot = game.windowShot();
+        for (uint8_t v : shot.rgb)
+            if (v) {
+                if (frame)
+                    *frame = shot;
+                return ::testing::AssertionSuccess();
+            }
+    }
+    return ::testing::AssertionFailure() << "no frame; stderr: " << game.standardError();
 }
 
-// Rows at the bottom of the window that hold the frame-rate text, which changes every
-// ten frames; picture comparisons leave them out.
+// Regions of the window for picture comparisons (x from the left, y from the top). The
+// bottom rows hold the frame-rate text, which changes every ten frames: left out.
 constexpr int kFpsRows = 30;
-
-struct Columns { int from, to; };  // window x, to exclusive
-struct Rows { int from, to; };     // window y from the top, to exclusive
-constexpr Columns kLeftHalf{0, 416};
-constexpr Columns kRightHalf{416, 832};
-constexpr Rows kAllRows{0, 642 - kFpsRows};
+struct Box {
+    int x0, x1, y0, y1; // to exclusive
+    bool operator()(int x, int y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
+};
+constexpr Box kLeftHalf{0, 416, 0, 642}, kRightHalf{416, 832, 0, 642};
 // Where the pictures put things at the start of level 0, seen from the start camera:
 // the lifted organ above, the body across the middle.
-constexpr Rows kOrganBand{20, 235};
-constexpr Rows kBodyBand{245, 430};
+inline Box organBand(Box half) { return {half.x0, half.x1, 20, 235}; }
+inline Box bodyBand(Box half) { return {half.x0, half.x1, 245, 430}; }
+struct Circle {
+    int x, y, radius;
+    bool outside = false; // everything but the circle
+    bool operator()(int px, int py) const
+    {
+        return ((px - x) * (px - x) + (py - y) * (py - y) <= radius * radius) != outside;
+    }
+};
 
-struct Circle { int x, y, radius; };   // window pixels, y from the top
-struct Outside { int x, y, radius; };  // everything but that circle
-
-inline bool samePixel(const session::Image& a, const session::Image& b, int x, int y)
-{
-    return a.at(x, y) == b.at(x, y);
-}
-
-template <typename Inside>
-int countChanged(const session::Image& a, const session::Image& b, Inside inside)
+// Pixels of the region that differ between the shots; -1 when their sizes differ.
+template <typename Region>
+int changedPixels(const session::Image& a, const session::Image& b, Region inside)
 {
     if (a.width != b.width || a.height != b.height)
         return -1;
     int n = 0;
     for (int y = 0; y < a.height - kFpsRows; ++y)
         for (int x = 0; x < a.width; ++x)
-            if (inside(x, y) && !samePixel(a, b, x, y))
-                ++n;
+            n += inside(x, y) && !(a.at(x, y) == b.at(x, y));
     return n;
 }
 
-inline int changedPixels(const session::Image& a, const session::Image& b, Columns c, Rows r)
-{
-    return countChanged(a, b, [&](int x, int y) { return x >= c.from && x < c.to && y >= r.from && y < r.to; });
-}
-inline int changedPixels(const session::Image& a, const session::Image& b, Circle c)
-{
-    return countChanged(a, b, [&](int x, int y) {
-        return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= c.radius * c.radius;
-    });
-}
-inline int changedPixels(const session::Image& a, const session::Image& b, Outside c)
-{
-    return countChanged(a, b, [&](int x, int y) {
-        return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) > c.radius * c.radius;
-    });
-}
-
 // Each frame casts one layer of one player, so a change takes six frames to show in
-// full. The picture is steady once three shots in a row agree (the frame-rate text
-// aside); empty after the timeout.
+// full. The picture is steady once three shots in a row agree; empty after the timeout.
 inline session::Image waitForSteadyPicture(session::GameSession& game, double timeoutSeconds = 60)
 {
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(int(timeoutSeconds * 1000));
     session::Image last = game.windowShot();
     int agreeing = 0;
-    while (std::chrono::steady_clock::now() < deadline && !game.exited()) {
+    for (auto deadline = after(timeoutSeconds); Clock::now() < deadline && !game.exited();) {
         session::sleepMs(400);
         session::Image shot = game.windowShot();
-        bool same = !shot.empty() && countChanged(last, shot, [](int, int) { return true; }) == 0;
+        bool same = !shot.empty() && changedPixels(last, shot, [](int, int) { return true; }) == 0;
         agreeing = same ? agreeing + 1 : 0;
         last = shot;
         if (agreeing >= 2)
@@ -178,8 +148,7 @@ inline session::Image waitForSteadyPicture(session::GameSession& game, double ti
 inline int countOccurrences(const std::string& text, const std::string& needle, size_t from = 0)
 {
     int n = 0;
-    for (size_t at = text.find(needle, from); at != std::string::npos;
-         at = text.find(needle, at + needle.size()))
+    for (size_t at = text.find(needle, from); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++n;
     return n;
 }

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <memory>
 
 using namespace Classification;
@@ -19,14 +18,14 @@ namespace hu = phantom::hu;
 
 namespace {
 
+constexpr int kTableSize = 128;
+
 // A file as the game loads it: its own reader, one trapezoid shape per record, and the
 // 128-entry lookup table that the layers rasterise once the volume is loaded.
 struct Loaded {
     std::vector<TfnRecord> records;
     std::vector<unsigned short> table; // 128 x (r, g, b, a)
 };
-
-constexpr int kTableSize = 128;
 
 Loaded load(const std::string& path)
 {
@@ -98,8 +97,7 @@ TEST(TransferFunctionFiles, SkinIsALowShellAtTheBoundaryAndLeavesTissueAndLungsC
         EXPECT_LT(opacityOf(s, material), kClear) << material;
     // Skin-coloured on the plateau: warm, red over green over blue.
     const ShapeColour& plateau = s.records[0].colours[2];
-    EXPECT_GT(plateau.r, plateau.g);
-    EXPECT_GT(plateau.g, plateau.b);
+    EXPECT_TRUE(plateau.r > plateau.g && plateau.g > plateau.b);
 }
 
 TEST(TransferFunctionFiles, SkeletonShowsCorticalBoneOpaqueButNoContrast)
@@ -114,9 +112,7 @@ TEST(TransferFunctionFiles, SkeletonShowsCorticalBoneOpaqueButNoContrast)
         EXPECT_LT(opacityOf(b, material), kClear) << material;
     // Ivory: bright, yellowish white.
     const ShapeColour& plateau = b.records[0].colours[2];
-    EXPECT_GE(plateau.r, plateau.g);
-    EXPECT_GE(plateau.g, plateau.b);
-    EXPECT_GE(plateau.b, 0.78f);
+    EXPECT_TRUE(plateau.r >= plateau.g && plateau.g >= plateau.b && plateau.b >= 0.78f);
 }
 
 TEST(TransferFunctionFiles, HeartIsOneRedRecordForTheContrastInTheChambers)

@@ -1,0 +1,193 @@
+// The real game played through in one session: the window, the start-up log and
+// overlay, what the pointer, drags and keys do to each half, the manual, the level
+// results, a new game, a resize and Escape.
+#include "tests/e2e/GameTest.h"
+#include "tests/support/ManualText.h"
+
+#include <regex>
+#include <thread>
+
+using namespace session;
+using namespace e2e;
+
+namespace {
+
+// Per layer: the caster's built-in programs, the ray-casting program from its files,
+// the volume load, the upload and the histogram. Per player: three layers, then the
+// mixing program. Player 1 first.
+void expectStartupLog(const std::string& out)
+{
+    const char* layer[] = {"Cube VS\n", "Near Plane VS\n", "Ray Direction VS\n", "Cube FS\n",
+                           "Near Plane FS\n", "Ray Direction FS\n", "Near Plane Prog. Link Info: \n",
+                           "Bounding Geometry Prog. Link Info: \n", "Ray Direction Prog. Link Info: \n",
+                           "Vertex Shader Compile Info Log -- \n", "Fragment Shader Compile Info Log -- \n",
+                           "./\n", "MHD Loader >> Loading file ./taa.raw\n", "SHORT Volume\n",
+                           "Set general volume parameters in shader!\n", "computing histogram...", "100%\n"};
+    // The mixing program compiles and links without a word.
+    const char* mix = "Mix Picture VS\n\nMix Picture FS\n\nMix Picture Prog. Link Info: \n\n";
+    std::vector<std::string> expected;
+    for (int player = 0; player < 2; ++player) {
+        for (int l = 0; l < 3; ++l)
+            expected.insert(expected.end(), std::begin(layer), std::end(layer));
+        expected.push_back(mix);
+    }
+    size_t at = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        size_t found = out.find(expected[i], at);
+        ASSERT_NE(found, std::string::npos) << "item " << i << " \"" << expected[i] << "\" missing after "
+                                            << at << ":\n" << out;
+        at = found + expected[i].size();
+    }
+    EXPECT_EQ(countOccurrences(out, "Mix Picture VS\n"), 2);
+    EXPECT_EQ(countOccurrences(out, "MHD Loader >> Loading file ./taa.raw\n"), 6);
+}
+
+// Every acceptance's level, points and running total, and the winner at the end.
+void expectResults(const std::string& out)
+{
+    std::regex result("\nPlayer ([12]) completed level ([0-9]+)\nPoints: ([0-9]+)\nTotal: ([0-9]+)\n");
+    int totals[2] = {0, 0}, expectedLevel[2] = {1, 1}, results = 0;
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), result); it != std::sregex_iterator(); ++it) {
+        int player = std::stoi((*it)[1]) - 1, points = std::stoi((*it)[3]);
+        EXPECT_EQ(std::stoi((*it)[2]), expectedLevel[player]++);
+        EXPECT_TRUE(points >= 5 && points <= 1997) << points;
+        totals[player] += points;
+        EXPECT_EQ(std::stoi((*it)[4]), totals[player]);
+        ++results;
+    }
+    EXPECT_EQ(results, 14);
+    const char* winner = totals[0] > totals[1] ? "Player 1 wins!" : totals[0] < totals[1] ? "Player 2 wins!" : "Draw!";
+    std::string tail = "Total: " + std::to_string(totals[1]) + "\n\n" + winner + "\n\nPress 1 to start a new game!\n";
+    ASSERT_GE(out.size(), tail.size());
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << out;
+    EXPECT_EQ(countOccurrences(out, winner), 1);
+}
+
+} // namespace
+
+TEST(Game, WindowOverlayPicturesKeysManualResultsNewGameResizeAndEscape)
+{
+    GameSession game(gameOptions());
+    Image shot;
+    ASSERT_TRUE(startAndWaitForFirstFrame(game, &shot));
+    auto firstSeen = Clock::now();
+    int x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(game.windowGeometry(x, y, w, h));
+    EXPECT_EQ(std::vector<int>({x, y, w, h}), std::vector<int>({50, 50, 832, 642}));
+    ASSERT_EQ(shot.width, 832);
+    expectStartupLog(game.standardOutput());
+    const std::string startErrors = game.standardError();
+
+    // The start message in both halves: first base line at (50, 50) from the half's
+    // corner, glyphs reaching a few pixels below it; a single line.
+    EXPECT_GT(countColour(shot, 40, 46, 330, 14, kMessageColour), 100);
+    EXPECT_GT(countColour(shot, 456, 46, 330, 14, kMessageColour), 100);
+    int left = leftmostColumn(shot, 0, 40, 416, 30, kMessageColour);
+    int right = leftmostColumn(shot, 416, 40, 416, 30, kMessageColour);
+    EXPECT_TRUE(left >= 50 && left <= 52) << left;
+    EXPECT_TRUE(right >= 466 && right <= 468) << right;
+    EXPECT_EQ(countColour(shot, 0, 62, 832, 100, kMessageColour), 0);
+    // Frame-rate text starts at (5, 8) in the lit raster colour: dark, but not black.
+    int fpsLeft = -1;
+    for (int px = 0; px < 80 && fpsLeft < 0; ++px)
+        for (int py = 6; py < 20 && fpsLeft < 0; ++py) {
+            Rgb c = shot.atFromBottom(px, py);
+            if (c.r > 0 && c.r == c.g && c.g == c.b)
+                fpsLeft = px;
+        }
+    EXPECT_TRUE(fpsLeft >= 5 && fpsLeft <= 7) << fpsLeft;
+    std::this_thread::sleep_until(firstSeen + std::chrono::milliseconds(4000));
+    EXPECT_EQ(countColour(game.windowShot(), 0, 0, 832, 200, kMessageColour), 0) << "gone after 3 s";
+    Image start = waitForSteadyPicture(game);
+    ASSERT_FALSE(start.empty());
+
+    // The pointer without a button opens the lens of its half: skin and bones fade
+    // around it, nothing changes beyond it.
+    game.mouseMove(200, 330);
+    Image lens = waitForSteadyPicture(game);
+    EXPECT_GT(changedPixels(start, lens, Circle{200, 330, 40}), 500);
+    EXPECT_EQ(changedPixels(start, lens, Circle{200, 330, 82, true}), 0);
+    lens.savePng("game-lens.png");
+    game.mouseMove(620, 330); // the lens follows; the left picture is whole again
+    Image moved = waitForSteadyPicture(game);
+    EXPECT_EQ(changedPixels(start, moved, kLeftHalf), 0);
+    EXPECT_GT(changedPixels(start, moved, Circle{620, 330, 40}), 500);
+    EXPECT_EQ(changedPixels(start, moved, Circle{620, 330, 82, true}), 0);
+
+    // A drag in the right half turns player 2's camera only.
+    game.mouseMove(600, 600); // below the body: the lens opens on empty space
+    Image before = waitForSteadyPicture(game);
+    game.drag(600, 600, 680, 560);
+    Image turned = waitForSteadyPicture(game);
+    EXPECT_GT(changedPixels(before, turned, bodyBand(kRightHalf)), 2000);
+    EXPECT_EQ(changedPixels(before, turned, kLeftHalf), 0);
+
+    // Player 1's keys lift the organ (up by 0.05, above the body) in the left half only;
+    // after "c" the same keys lift the body and the organ stays put.
+    game.keys("a a a a a");
+    Image organMoved = waitForSteadyPicture(game);
+    EXPECT_GT(changedPixels(turned, organMoved, organBand(kLeftHalf)), 200);
+    EXPECT_EQ(changedPixels(turned, organMoved, bodyBand(kLeftHalf)), 0);
+    EXPECT_EQ(changedPixels(turned, organMoved, kRightHalf), 0) << "player 2's picture must not change";
+    game.key("c");
+    game.keys("a a a a a");
+    Image bodyMoved = waitForSteadyPicture(game);
+    EXPECT_GT(changedPixels(organMoved, bodyMoved, bodyBand(kLeftHalf)), 2000);
+    EXPECT_EQ(changedPixels(organMoved, bodyMoved, organBand(kLeftHalf)), 0);
+    EXPECT_EQ(changedPixels(turned, bodyMoved, kRightHalf), 0);
+
+    // "h" prints the manual byte for byte, on every press.
+    const std::string manual = testsupport::kExpectedManual;
+    size_t mark = game.standardOutput().size();
+    game.key("h");
+    ASSERT_TRUE(game.waitForOutput(manual, 20, mark));
+    game.key("h");
+    ASSERT_TRUE(game.waitForOutput(manual, 20, mark + manual.size()));
+    EXPECT_EQ(game.standardOutput().substr(mark), manual + manual);
+
+    // Fourteen accepts: the level results, then the winner in the console and in both
+    // halves (four lines, base lines at y = 50, 35, 20 and 5).
+    mark = game.standardOutput().size();
+    game.keys("x x x x x x x", 60);
+    ASSERT_TRUE(game.waitForOutput("Player 1 completed level 7\n", 30, mark));
+    game.keys("n n n n n n n", 60);
+    ASSERT_TRUE(game.waitForOutput("Press 1 to start a new game!\n", 30, mark));
+    expectResults(game.standardOutput().substr(mark));
+    sleepMs(300);
+    shot = game.windowShot();
+    for (int half = 0; half < 2; ++half)
+        for (int base : {50, 20, 5})
+            EXPECT_GT(countColour(shot, half * 416 + 45, base - 3, 300, 12, kMessageColour), 20)
+                << "half " << half << ", base line " << base;
+
+    // "1" starts a new game: level 1 again, the total starting from nothing.
+    mark = game.standardOutput().size();
+    game.key("1");
+    sleepMs(300);
+    game.key("n");
+    ASSERT_TRUE(game.waitForOutput("Player 2 completed level 1\n", 20, mark));
+    std::smatch m;
+    std::string again = game.standardOutput().substr(mark);
+    ASSERT_TRUE(std::regex_search(again, m, std::regex("Player 2 completed level 1\nPoints: ([0-9]+)\nTotal: ([0-9]+)\n")))
+        << again;
+    EXPECT_EQ(m[1], m[2]) << "the first acceptance's total is its points";
+    EXPECT_EQ(countOccurrences(again, "wins!"), 0);
+
+    // Resized to 1000 x 500, the halves follow: player 2's messages start at x = 550.
+    game.resize(1000, 500);
+    game.keys("x n");
+    for (auto deadline = after(30); Clock::now() < deadline; sleepMs(50)) {
+        shot = game.windowShot();
+        if (shot.width == 1000 && countColour(shot, 500, 40, 500, 30, kMessageColour) > 0)
+            break;
+    }
+    ASSERT_EQ(std::vector<int>({shot.width, shot.height}), std::vector<int>({1000, 500}));
+    right = leftmostColumn(shot, 500, 40, 500, 30, kMessageColour);
+    left = leftmostColumn(shot, 0, 40, 500, 30, kMessageColour);
+    EXPECT_TRUE(right >= 550 && right <= 552) << right;
+    EXPECT_TRUE(left >= 50 && left <= 52) << left;
+
+    EXPECT_EQ(game.standardError(), startErrors);
+    game.key("Escape");
+    EXPECT_EQ(game.waitForExit(20), 0);
+}
