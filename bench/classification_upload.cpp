@@ -1,6 +1,7 @@
 // computePreintegration() and update() as the game calls them, uploads included, on a
 // real GL context (a private Xvfb unless QUILLET_TEST_DISPLAY names a display).
 #include "classification/PreintTransferFunction1D.h"
+#include "tests/classification/OrganLayer.h"
 #include "tools/session/PrivateGLWindow.h"
 
 #include <GL/glew.h>
@@ -15,18 +16,10 @@ using namespace Classification;
 
 namespace {
 
-// An organ-like layer: the default trapezoid over a table of `size` entries.
+// An organ-like layer over a table of `size` entries, its table uploaded.
 std::unique_ptr<PreintTransferFunction1D> layer(int size)
 {
-    auto tf = std::make_unique<PreintTransferFunction1D>();
-    tf->setTableSize(size);
-    tf->setTextureUnit(2);
-    tf->preintTexture.unit = 5;
-    TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
-    s->colours[0] = {1.0f, 1.0f, 1.0f, 0.0f};
-    s->colours[1] = {0.5f, 0.5f, 0.5f, 0.0f};
-    s->colours[2] = {1.0f, 0.0f, 0.0f, 0.0f};
-    tf->computeVisibleRange();
+    auto tf = organLayer(size);
     tf->update();
     return tf;
 }

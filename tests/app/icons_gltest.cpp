@@ -41,16 +41,6 @@ std::vector<std::uint8_t> swapRedBlue(std::vector<std::uint8_t> px, int channels
     return px;
 }
 
-testbmp::Bitmap pattern(int w, int h, int bits)
-{
-    testbmp::Bitmap b;
-    b.width = w;
-    b.height = h;
-    b.bitCount = bits;
-    b.rows = testbmp::patternRows(w, h, bits / 8);
-    return b;
-}
-
 // Runs loadIcons in `dir`; returns what it wrote to standard error.
 std::string loadIconsIn(const testfs::ScratchDir& dir, AppState& state)
 {
@@ -65,7 +55,7 @@ std::string loadIconsIn(const testfs::ScratchDir& dir, AppState& state)
 TEST(Icons, StartUpLoadsIconsFromTheWorkingDirectoryAndSkipsMissingOrDamagedOnes)
 {
     testfs::ScratchDir dir;
-    testbmp::Bitmap rotate = pattern(3, 2, 24); // 9-byte rows: needs unpack alignment 1
+    testbmp::Bitmap rotate = testbmp::patternBitmap(3, 2, 24); // 9-byte rows: needs unpack alignment 1
     dir.write("rottool.bmp", testbmp::encode(rotate));
     AppState state{};
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -83,8 +73,8 @@ TEST(Icons, StartUpLoadsIconsFromTheWorkingDirectoryAndSkipsMissingOrDamagedOnes
     glDeleteTextures(1, &name);
 
     // A damaged icon gives no texture and the loader's message; 32-bit pixels keep alpha.
-    testbmp::Bitmap move = pattern(2, 2, 32);
-    dir.write("rottool.bmp", testbmp::encode(pattern(2, 2, 16)));
+    testbmp::Bitmap move = testbmp::patternBitmap(2, 2, 32);
+    dir.write("rottool.bmp", testbmp::encode(testbmp::patternBitmap(2, 2, 16)));
     dir.write("movetool.bmp", testbmp::encode(move));
     state = AppState{};
     EXPECT_EQ(loadIconsIn(dir, state),

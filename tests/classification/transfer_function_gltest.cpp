@@ -3,6 +3,7 @@
 // bindings, and when they are (not) redefined.
 #include "classification/PreintTransferFunction1D.h"
 #include "classification/PreintegrationTable.h"
+#include "tests/classification/OrganLayer.h"
 #include "tests/support/GLTestSupport.h"
 #include "tests/support/ScratchDir.h"
 
@@ -50,21 +51,6 @@ void expectUploaded(GLenum target, GLuint texture, const unsigned short* table, 
     const int tolerance = bits >= 16 ? 0 : 65535 / ((1 << bits) - 1) / 2 + 1;
     for (size_t v = 0; v < texels * 4; ++v)
         ASSERT_NEAR(stored[v], table[v], tolerance) << "value " << v;
-}
-
-// The game's layer set-up up to the file: sizes, units, one default trapezoid.
-std::unique_ptr<PreintTransferFunction1D> organLayer(int tableSize = 256)
-{
-    auto tf = std::make_unique<PreintTransferFunction1D>();
-    tf->setTableSize(tableSize);
-    tf->setTextureUnit(2);
-    tf->preintTexture.unit = 5;
-    TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
-    s->colours[0] = {1.0f, 1.0f, 1.0f, 0.0f};
-    s->colours[1] = {0.5f, 0.5f, 0.5f, 0.0f};
-    s->colours[2] = {1.0f, 0.0f, 0.0f, 0.0f};
-    tf->computeVisibleRange();
-    return tf;
 }
 
 } // namespace

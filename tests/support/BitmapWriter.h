@@ -80,4 +80,15 @@ inline std::vector<std::uint8_t> patternRows(int width, int height, int bytesPer
     return rows;
 }
 
+// A bottom-up bitmap of `bits` per pixel filled with patternRows.
+inline Bitmap patternBitmap(int width, int height, int bits)
+{
+    Bitmap b;
+    b.width = width;
+    b.height = height;
+    b.bitCount = bits;
+    b.rows = patternRows(width, height, bits / 8);
+    return b;
+}
+
 } // namespace testbmp

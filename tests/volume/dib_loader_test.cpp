@@ -47,15 +47,7 @@ protected:
                                    wantPalette ? &out.palette : nullptr);
         out.errors = testing::internal::GetCapturedStderr();
     }
-    static testbmp::Bitmap bitmap(int w, int h, int bits)
-    {
-        testbmp::Bitmap b;
-        b.width = w;
-        b.height = h;
-        b.bitCount = bits;
-        b.rows = testbmp::patternRows(w, h, bits / 8);
-        return b;
-    }
+    static testbmp::Bitmap bitmap(int w, int h, int bits) { return testbmp::patternBitmap(w, h, bits); }
     // Loads the file and expects status 0, no message and these pixels.
     void expectPixels(const std::string& file, const Bytes& pixels)
     {
