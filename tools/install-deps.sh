@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri
+  freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick libxdamage-dev
   clang libclang-rt-14-dev
 )
 

@@ -127,30 +127,38 @@ int changedPixels(const session::Image& a, const session::Image& b, Region insid
     return n;
 }
 
-// Each frame casts one layer of one player, so a change takes six frames to show in
-// full. The picture is steady once three shots in a row agree; empty after the timeout.
-inline session::Image waitForSteadyPicture(session::GameSession& game, double timeoutSeconds = 60)
-{
-    session::Image last = game.windowShot();
-    int agreeing = 0;
-    for (auto deadline = after(timeoutSeconds); Clock::now() < deadline && !game.exited();) {
-        session::sleepMs(400);
-        session::Image shot = game.windowShot();
-        bool same = !shot.empty() && changedPixels(last, shot, [](int, int) { return true; }) == 0;
-        agreeing = same ? agreeing + 1 : 0;
-        last = shot;
-        if (agreeing >= 2)
-            return last;
-    }
-    return {};
-}
-
 inline int countOccurrences(const std::string& text, const std::string& needle, size_t from = 0)
 {
     int n = 0;
     for (size_t at = text.find(needle, from); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++n;
     return n;
+}
+
+// Waits until `done()` holds, for at most `seconds` of wall-clock time.
+template <typename Condition>
+bool waitUntil(Condition done, double seconds)
+{
+    for (auto deadline = after(seconds); Clock::now() < deadline; session::sleepMs(50))
+        if (done())
+            return true;
+    return done();
+}
+
+// The picture once everything sent to the game so far shows in full. Each frame casts
+// one layer of one player, so that takes six frames after the game took the input in;
+// eight counted frames leave six whole ones even if one was being drawn when the input
+// came. Frames are counted as the X server reports them, not guessed from time, so a
+// loaded machine only makes the wait longer. Empty after the time-out.
+inline session::Image settledPicture(session::GameSession& game, double timeoutSeconds = 120)
+{
+    const long start = game.framesShown();
+    for (auto deadline = after(timeoutSeconds); start >= 0 && Clock::now() < deadline && !game.exited();
+         session::sleepMs(5)) {
+        if (game.framesShown() >= start + 8)
+            return game.windowShot();
+    }
+    return {};
 }
 
 } // namespace e2e

@@ -110,6 +110,7 @@ const std::vector<std::string>& sanitizerReports() { return reportList(); }
 
 GameSession::~GameSession()
 {
+    frames_.reset();
     stop();
     std::string report = sanitizerReport();
     if (!report.empty())
@@ -267,6 +268,9 @@ void GameSession::key(const std::string& keysym)
     runOnDisplay({"xdotool", "key", "--delay", "20", keysym});
 }
 
+void GameSession::keyDown(const std::string& keysym) { runOnDisplay({"xdotool", "keydown", keysym}); }
+void GameSession::keyUp(const std::string& keysym) { runOnDisplay({"xdotool", "keyup", keysym}); }
+
 void GameSession::keys(const std::string& keysyms, int delayMs)
 {
     std::istringstream in(keysyms);
@@ -311,6 +315,45 @@ void GameSession::resize(int width, int height)
     if (!window_.empty())
         runOnDisplay({"xdotool", "windowsize", "--sync", window_, std::to_string(width),
                       std::to_string(height)});
+}
+
+void GameSession::hideWindow()
+{
+    if (!window_.empty())
+        runOnDisplay({"xdotool", "windowunmap", "--sync", window_});
+}
+
+void GameSession::showWindow()
+{
+    if (!window_.empty()) {
+        runOnDisplay({"xdotool", "windowmap", "--sync", window_});
+        runOnDisplay({"xdotool", "windowfocus", "--sync", window_});
+    }
+}
+
+double GameSession::cpuSeconds() const
+{
+    // Fields 14 and 15 of /proc/<pid>/stat, after the command name in parentheses.
+    std::string stat = readFile("/proc/" + std::to_string(pid_) + "/stat");
+    std::size_t close = stat.rfind(')');
+    if (pid_ <= 0 || close == std::string::npos)
+        return -1.0;
+    std::istringstream in(stat.substr(close + 2));
+    std::string field;
+    long long user = 0, system = 0;
+    for (int i = 3; i <= 13 && in >> field; ++i) {
+    }
+    in >> user >> system;
+    return double(user + system) / double(sysconf(_SC_CLK_TCK));
+}
+
+long GameSession::framesShown()
+{
+    if (window_.empty())
+        return -1;
+    if (!frames_)
+        frames_ = std::make_unique<FrameCounter>(display_, std::stoul(window_));
+    return frames_->frames();
 }
 
 Image GameSession::screenshot()

@@ -3,6 +3,7 @@
 // console captured to files. Everything it starts ends with it, also on a failed test.
 #pragma once
 
+#include "tools/session/FrameCounter.h"
 #include "tools/session/XvfbServer.h"
 
 #include <cstdint>
@@ -60,12 +61,20 @@ public:
     bool windowGeometry(int& x, int& y, int& w, int& h);
 
     void key(const std::string& keysym);           // e.g. "x", "Escape", "shift+b"
+    void keyDown(const std::string& keysym);       // held until keyUp: the server repeats it
+    void keyUp(const std::string& keysym);
     void keys(const std::string& keysyms, int delayMs = 40); // space-separated
     void mouseMove(int x, int y);                   // window coordinates
     void mouseDown(int button);
     void mouseUp(int button);
     void drag(int x0, int y0, int x1, int y1, int steps = 10);
     void resize(int width, int height);
+    void hideWindow();   // unmapped: GLUT draws no frames for it
+    void showWindow();
+
+    // Frames the game window has shown since the first call, at most (see FrameCounter);
+    // -1 without a window.
+    long framesShown();
 
     Image screenshot();       // whole screen
     Image windowShot();       // just the game window
@@ -78,6 +87,7 @@ public:
     std::string sanitizerReport() const;
     bool waitForOutput(const std::string& needle, double timeoutSeconds, size_t from = 0);
 
+    double cpuSeconds() const;          // processor time the game has used so far
     bool exited();                      // the game has ended (status then valid)
     int waitForExit(double timeoutSeconds); // exit status, or -1000 on time-out
     int stop();                         // ends the game (if still running), returns status
@@ -99,6 +109,7 @@ private:
     pid_t pid_ = -1;
     int status_ = -1000;
     std::string window_;
+    std::unique_ptr<FrameCounter> frames_;
 };
 
 // Sanitizer reports of every game session of this process that has ended, so that a
