@@ -12,6 +12,14 @@ int countDownMessage(int remaining, unsigned elapsed)
     return left < 0 ? 0 : int(left);
 }
 
+unsigned idleWaitMs(unsigned frames, unsigned framesAtLastIdle, unsigned now, unsigned lastIdle)
+{
+    unsigned spent = now - lastIdle;
+    if (frames != framesAtLastIdle || spent >= game::kMinFrameMs)
+        return 0;
+    return game::kMinFrameMs - spent;
+}
+
 PlayerState& takeNextPlayer(AppState& state)
 {
     PlayerState& player = state.renderPlayerOneNext ? state.players[0] : state.players[1];

@@ -124,6 +124,13 @@ void onReshape(int width, int height)
 
 void onIdle()
 {
+    static unsigned framesAtLastIdle = 0;
+    static unsigned lastIdle = 0;
+    unsigned wait = idleWaitMs(appState.frameCounter, framesAtLastIdle, elapsedMs(), lastIdle);
+    if (wait > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    framesAtLastIdle = appState.frameCounter;
+    lastIdle = elapsedMs();
     if (appState.tableMode)
         pollTable();
 }

@@ -27,6 +27,21 @@ TEST(FrameClock, MessageCountsDownToZeroAndStays)
     EXPECT_EQ(countDownMessage(3000, 30), 2970);
 }
 
+TEST(FrameClock, IdleWaitsOutTheFrameFloorOnlyWhenNoFrameWasDrawn)
+{
+    struct Case {
+        unsigned frames, framesAtLastIdle, now, lastIdle, wait;
+    };
+    const Case cases[] = {
+        {8, 7, 1000, 990, 0},               // a frame was drawn: the display has waited
+        {7, 7, 1000, 990, 20},              // hidden window: the rest of the 30 ms
+        {7, 7, 1000, 970, 0},               // the floor has passed
+        {7, 7, 5, 0xFFFFFFFFu - 4, 20},     // across the clock's wrap
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(idleWaitMs(c.frames, c.framesAtLastIdle, c.now, c.lastIdle), c.wait) << c.now - c.lastIdle;
+}
+
 TEST(FrameClock, SixFramesCastEveryLayerOfBothPlayersOnce)
 {
     AppState state{};
