@@ -4,6 +4,7 @@
 #include "app/Manual.h"
 #include "app/TableReceiver.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace {
@@ -80,6 +81,18 @@ bool handlePlayerKey(unsigned char key, int index)
     return false;
 }
 
+// Key repeat. The server repeats only the key pressed last, and reports each repeat as
+// a further press without a release (main asks for that), so a press is a repeat when
+// its key is the last one pressed and has not been released since. Accepting and
+// starting a new game act once per press: a held accept key would skip levels.
+int lastPressed = -1;
+bool held[256];
+
+bool actsOncePerPress(unsigned char key)
+{
+    return key == kPlayerKeys[0].accept || key == kPlayerKeys[1].accept || key == '1';
+}
+
 bool inRightHalf(int x) { return x >= int(appState.windowWidth / 2); }
 
 } // namespace
@@ -87,6 +100,11 @@ bool inRightHalf(int x) { return x >= int(appState.windowWidth / 2); }
 void onKeyboard(unsigned char key, int, int)
 {
     AppState& a = appState;
+    bool repeat = lastPressed == key && held[key];
+    lastPressed = key;
+    held[key] = true;
+    if (repeat && actsOncePerPress(key))
+        return;
     if (key == 'h') {
         printManual();
         return;
@@ -107,8 +125,13 @@ void onKeyboard(unsigned char key, int, int)
         a.tableMode = true;
 }
 
-void onKeyboardUp(unsigned char, int, int) {}
-void onSpecial(int, int, int) {}
+void onKeyboardUp(unsigned char key, int, int)
+{
+    // Shift may have changed between press and release: either case ends the hold.
+    held[key] = held[std::tolower(key)] = held[std::toupper(key)] = false;
+}
+
+void onSpecial(int, int, int) { lastPressed = -1; }
 void onSpecialUp(int, int, int) {}
 
 void onMouse(int, int, int x, int y)

@@ -7,6 +7,8 @@
 #include "app/TableReceiver.h"
 
 #include <GL/glut.h>
+#include <GL/glx.h>
+#include <X11/XKBlib.h>
 
 #include <fstream>
 #include <iostream>
@@ -33,6 +35,9 @@ int main(int argc, char** argv)
     glutInitWindowSize(int(appState.windowWidth), int(appState.windowHeight));
     glutInitWindowPosition(game::kWindowX, game::kWindowY);
     glutCreateWindow(game::kWindowTitle);
+    // A held key then repeats as presses alone, without the release the server puts
+    // before each repeat otherwise: the controls tell a repeat from a new press by it.
+    XkbSetDetectableAutoRepeat(glXGetCurrentDisplay(), True, nullptr);
 
     glutDisplayFunc(onDisplay);
     glutReshapeFunc(onReshape);

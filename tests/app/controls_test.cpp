@@ -3,6 +3,9 @@
 #include "app/TableReceiver.h"
 #include "tests/app/GameRules.h"
 
+#include <GL/glut.h>
+
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,10 +13,13 @@ using Controls = rules::GameRules;
 
 namespace {
 
+// Each key pressed and released.
 void press(const std::string& keys)
 {
-    for (char c : keys)
+    for (char c : keys) {
         onKeyboard(static_cast<unsigned char>(c), 0, 0);
+        onKeyboardUp(static_cast<unsigned char>(c), 0, 0);
+    }
 }
 
 bool samePose(const Pose& a, const Pose& b)
@@ -108,6 +114,43 @@ TEST_F(Controls, AcceptKeysScoreTheirOwnPlayerAndKeyOneStartsANewGameOnlyOnceItI
 
     press("x1");
     EXPECT_EQ(player(1).level, 1) << "the new game is running";
+}
+
+TEST_F(Controls, AHeldAcceptKeyAcceptsOnceWhileAHeldMovementKeyRepeats)
+{
+    // Key events as the server sends them with detectable repeat: "x" a press (a held
+    // key's repeats are further presses), "/x" a release, "S" a special key's press.
+    struct Case {
+        const char* events;
+        int level1, level2;
+        float organY1;
+    };
+    const Case cases[] = {
+        {"x x x /x", 1, 0, 0.7f},          // held: one accept
+        {"x /x x /x", 2, 0, 0.7f},         // pressed twice
+        {"x /X x", 2, 0, 0.7f},            // released with shift held
+        {"x S x", 2, 0, 0.7f},             // another key pressed in between
+        {"a n /a n n /n", 0, 1, 0.71f},    // the other player's release ends no hold
+        {"d d d /d", 0, 0, 0.67f},         // movement repeats
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.events);
+        SetUp();
+        std::istringstream in(c.events);
+        for (std::string e; in >> e;) {
+            if (e == "S")
+                onSpecial(GLUT_KEY_F1, 0, 0);
+            else if (e[0] == '/')
+                onKeyboardUp(static_cast<unsigned char>(e[1]), 0, 0);
+            else
+                onKeyboard(static_cast<unsigned char>(e[0]), 0, 0);
+        }
+        onKeyboardUp('n', 0, 0);
+        onKeyboardUp('x', 0, 0);
+        EXPECT_EQ(player(1).level, c.level1);
+        EXPECT_EQ(player(2).level, c.level2);
+        EXPECT_NEAR(player(1).organPose.y, c.organY1, 1e-6f);
+    }
 }
 
 TEST_F(Controls, KeyBIsIgnoredWhileTheTableIsOn)
