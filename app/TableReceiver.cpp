@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -33,12 +34,21 @@ void handleFrame(TableReceiver& r, std::istream& in)
 {
     int frame = 0;
     in >> frame;
-    if (in && frame > r.currentFrame)
+    if (in && frame > r.currentFrame) {
         r.currentFrame = frame;
-    else
+    } else {
         std::cout << "err warn currentFrame\n";
+        // A lower number is a sender that started counting again: follow it, or the
+        // points would never expire and a full table would stay full.
+        if (in && frame < r.currentFrame) {
+            r.currentFrame = frame;
+            for (TablePoint& p : r.points)
+                p.lastFrame = std::min(p.lastFrame, frame);
+        }
+    }
+    long long oldest = static_cast<long long>(r.currentFrame) - kFrameExpiry; // no overflow at INT_MIN
     for (TablePoint& p : r.points)
-        if (p.id != 0 && p.lastFrame < r.currentFrame - kFrameExpiry)
+        if (p.id != 0 && p.lastFrame < oldest)
             p.id = 0;
 }
 

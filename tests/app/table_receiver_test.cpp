@@ -48,7 +48,7 @@ protected:
 
 } // namespace
 
-TEST_F(TableDatagrams, FrameNumbersOnlyRiseAndAnyFirstCharacterCounts)
+TEST_F(TableDatagrams, FrameNumbersRiseOrStartAgainAndAnyFirstCharacterCounts)
 {
     send("frame 10");
     EXPECT_EQ(r.currentFrame, 10);
@@ -61,14 +61,15 @@ TEST_F(TableDatagrams, FrameNumbersOnlyRiseAndAnyFirstCharacterCounts)
     EXPECT_EQ(r.currentFrame, 12) << "only the second character is looked at";
     send("?r\t13\n");
     EXPECT_EQ(r.currentFrame, 13);
-    send("fr 5");
     send("frame many");
     EXPECT_EQ(r.currentFrame, 13);
+    send("fr 5");
+    EXPECT_EQ(r.currentFrame, 5) << "a lower number is a sender counting again";
     EXPECT_EQ(console.take(), "err warn currentFrame\nerr warn currentFrame\n");
 
     for (const char* nothing : {"r 40", "", "   "}) // a one-letter word has no second character
         send(nothing);
-    EXPECT_EQ(r.currentFrame, 13);
+    EXPECT_EQ(r.currentFrame, 5);
     EXPECT_EQ(console.take(), "");
     EXPECT_TRUE(calls.empty());
 }
@@ -117,8 +118,9 @@ TEST_F(TableDatagrams, PointsUnseenForSevenFramesAreFreed)
     EXPECT_EQ(entry(1)[3], 0);
 }
 
-TEST_F(TableDatagrams, FullTableDropsNewPointsSilently)
+TEST_F(TableDatagrams, FullTableDropsNewPointsUntilARestartedCountExpiresThem)
 {
+    send("frame 2147483647");
     for (int id = 1; id <= kTablePointCount; ++id)
         send("fi " + std::to_string(id) + " 5 0 " + std::to_string(id) + " 0");
     EXPECT_EQ(used(), kTablePointCount);
@@ -129,6 +131,18 @@ TEST_F(TableDatagrams, FullTableDropsNewPointsSilently)
     send("fi 40 5 0 1 0"); // known points still move
     EXPECT_EQ(calls, (Calls{{'m', 39, 0, 1, 0}}));
     EXPECT_EQ(console.text(), "");
+
+    // The sender starts again from the bottom of the range: the held points expire
+    // seven frames into the new count, and the table takes new points again.
+    send("frame -2147483648");
+    send("frame -2147483647");
+    send("fi 50 5 0 1 0");
+    send("frame -2147483642");
+    EXPECT_EQ(used(), kTablePointCount);
+    send("frame -2147483641");
+    EXPECT_EQ(used(), 1) << "only the point moved under the new count stays";
+    send("fi 1 1 0 99 0");
+    EXPECT_FALSE(entry(99).empty());
 }
 
 TEST_F(TableDatagrams, RecordsContinueOnlyBehindAnFiWord)
