@@ -6,11 +6,14 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -84,11 +87,19 @@ std::string readTextValue(std::istream& in)
     return value;
 }
 
+// Reads `count` numbers; false, after the refusal line naming the key, when the text
+// does not hold them. A malformed number would otherwise stop the parsing without a word.
 template <typename T>
-void readValues(std::istream& in, T* out, int count)
+bool readValues(std::istream& in, const std::string& key, T* out, int count)
 {
-    for (int i = 0; i < count && in >> out[i]; ++i) {
+    for (int i = 0; i < count; ++i) {
+        if (!(in >> out[i])) {
+            std::cout << kLoaderTag << "Header refused: " << key << " does not hold " << count
+                      << (count == 1 ? " number" : " numbers") << std::endl;
+            return false;
+        }
     }
+    return true;
 }
 
 // The voxel count and the byte count must both fit in 32 bits, as the rest of the
@@ -108,7 +119,9 @@ bool byteCountFits(const HeaderValues& h, std::uint64_t& byteCount)
 }
 
 // Reads the voxel file into a fresh zeroed block. Returns null when the data is refused;
-// an unreadable file ends the process.
+// an unopenable or unreadable file ends the process. The file is looked at before the
+// block is allocated: a tiny header must not make the loader zero gigabytes for a file
+// that cannot fill them.
 unsigned char* readVoxels(const HeaderValues& h, const std::string& dataPath)
 {
     std::cout << kLoaderTag << "Loading file " << dataPath << std::endl;
@@ -125,9 +138,6 @@ unsigned char* readVoxels(const HeaderValues& h, const std::string& dataPath)
         return nullptr;
     }
 
-    // Zeroed for every type, so a short file never hands uninitialised memory to the GPU.
-    unsigned char* voxels = new unsigned char[byteCount]();
-
     std::ifstream data(dataPath, std::ios::in | std::ios::binary);
     if (data.bad()) {
         std::cout << "Warning: could not load image data! Reading error occured" << std::endl;
@@ -137,8 +147,26 @@ unsigned char* readVoxels(const HeaderValues& h, const std::string& dataPath)
         std::cout << "Warning: could not load image data!" << std::endl;
         std::exit(1);
     }
+    // A directory opens but has no size; its read below takes the reading-error exit.
+    data.seekg(0, std::ios::end);
+    std::streamoff fileSize = data.tellg();
+    data.clear();
+    data.seekg(0);
+    if (fileSize >= 0 && std::uint64_t(fileSize) < byteCount / 2 + byteCount % 2) {
+        std::cout << kLoaderTag << "Header refused: DimSize and ElementType ask for " << byteCount << " bytes, but "
+                  << dataPath << " holds " << fileSize << std::endl;
+        return nullptr;
+    }
+
+    // Zeroed for every type, so a short file never hands uninitialised memory to the GPU.
+    unsigned char* voxels = new (std::nothrow) unsigned char[byteCount]();
+    if (!voxels) {
+        std::cout << kLoaderTag << "Header refused: no memory for " << byteCount << " bytes of voxels" << std::endl;
+        return nullptr;
+    }
     data.read(reinterpret_cast<char*>(voxels), std::streamsize(byteCount));
     if (data.bad()) {  // an I/O error (a directory, a failing disk), not merely a short file
+        delete[] voxels;
         std::cout << "Warning: could not load image data! Reading error occured" << std::endl;
         std::exit(1);
     }
@@ -176,24 +204,66 @@ public:
             std::cout << kLoaderTag << "Data refused: it was read as " << deliveredBytesPerVoxel_
                       << "-byte voxels, but \"ElementType\" is now " << h_.typeName << std::endl;
             refuse();
+            return;
         }
+        if (allocated_)
+            narrowWideVoxels();
     }
 
 private:
+    // Four-byte voxels become the 16-bit types that the rest of the system handles; the
+    // scene would otherwise send them down the signed 16-bit path and render their bytes
+    // as noise. Narrowed in place: voxel i moves to a lower offset than it was read from.
+    void narrowWideVoxels()
+    {
+        std::uint64_t count = 1;
+        for (int extent : record_.extent)
+            count *= std::uint64_t(extent);
+        if (record_.voxelType == GL_FLOAT) {
+            narrow<float, std::int16_t>(count, [](float v) {
+                if (!(v > -32768.0f))  // NaN too: the lowest value, nothing in a CT
+                    return std::int16_t(-32768);
+                return std::int16_t(v >= 32767.0f ? 32767 : std::lround(v));
+            });
+            record_.voxelType = GL_SHORT;
+            std::cout << kLoaderTag << "MET_FLOAT voxels converted to 16-bit signed (rounded, clamped to -32768..32767)"
+                      << std::endl;
+        } else if (record_.voxelType == GL_UNSIGNED_INT) {
+            narrow<std::uint32_t, std::uint16_t>(
+                count, [](std::uint32_t v) { return std::uint16_t(v > 65535u ? 65535u : v); });
+            record_.voxelType = GL_UNSIGNED_SHORT;
+            std::cout << kLoaderTag << "MET_UINT voxels converted to 16-bit unsigned (clamped to 0..65535)" << std::endl;
+        }
+    }
+
+    template <typename Wide, typename Narrow, typename Convert>
+    void narrow(std::uint64_t count, Convert convert)
+    {
+        for (std::uint64_t i = 0; i < count; ++i) {
+            Wide wide;
+            std::memcpy(&wide, allocated_ + i * sizeof(Wide), sizeof wide);
+            Narrow value = convert(wide);
+            std::memcpy(allocated_ + i * sizeof(Narrow), &value, sizeof value);
+        }
+    }
+
     Step handle(const std::string& key, std::istream& in)
     {
         if (key.empty())
             return Step::Continue;
         if (key == "NDims") {
-            if (in >> h_.nDims && (h_.nDims < 0 || h_.nDims > kMaxDims)) {
+            if (!readValues(in, key, &h_.nDims, 1))
+                return Step::Refuse;
+            if (h_.nDims < 0 || h_.nDims > kMaxDims) {
                 std::cout << kLoaderTag << "Header refused: NDims " << h_.nDims << " is outside 0 to "
                           << kMaxDims << std::endl;
                 return Step::Refuse;
             }
             skipLine(in);
         } else if (key == "DimSize") {
-            readValues(in, h_.extents, h_.nDims);
-            for (int i = 0; i < h_.nDims && !in.fail(); ++i) {
+            if (!readValues(in, key, h_.extents, h_.nDims))
+                return Step::Refuse;
+            for (int i = 0; i < h_.nDims; ++i) {
                 if (h_.extents[i] < 0) {
                     std::cout << kLoaderTag << "Header refused: negative DimSize " << h_.extents[i]
                               << std::endl;
@@ -208,10 +278,11 @@ private:
             }
             skipLine(in);
         } else if (key == "ElementSpacing") {
-            readValues(in, h_.spacings, h_.nDims);
+            if (!readValues(in, key, h_.spacings, h_.nDims))
+                return Step::Refuse;
             // The volume box is each axis's extent times its spacing over the longest
             // one: an axis of no length (or all of them) leaves the renderer nothing.
-            for (int i = 0; i < h_.nDims && i < 3 && !in.fail(); ++i) {
+            for (int i = 0; i < h_.nDims && i < 3; ++i) {
                 if (!(h_.spacings[i] > 0.0f)) {
                     std::cout << kLoaderTag << "Header refused: ElementSpacing " << h_.spacings[i]
                               << " is not positive" << std::endl;
@@ -220,17 +291,20 @@ private:
             }
             skipLine(in);
         } else if (key == "Position") {
-            readValues(in, h_.position, h_.nDims);
+            if (!readValues(in, key, h_.position, h_.nDims))
+                return Step::Refuse;
             skipLine(in);
         } else if (key == "ElementByteOrderMSB") {
             h_.byteOrder = readTextValue(in);
         } else if (key == "ElementNumberOfChannels") {
-            in >> h_.channels;
+            if (!readValues(in, key, &h_.channels, 1))
+                return Step::Refuse;
             skipLine(in);
         } else if (key == "ElementType") {
             return elementType(readTextValue(in));
         } else if (key == "HeaderSize") {
-            in >> h_.headerSize;
+            if (!readValues(in, key, &h_.headerSize, 1))
+                return Step::Refuse;
             skipLine(in);
             if (h_.headerSize != 0 && h_.headerSize != -1)
                 std::cout << kCommonTag << "Warning: " << h_.headerSize << " bytes header" << std::endl;

@@ -15,6 +15,7 @@
 #include <GL/glu.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -83,11 +84,12 @@ protected:
         std::ofstream(dir_ / "taa.mhd") << "NDims = 3\nDimSize = " << kW << " " << kH << " " << kD
                                         << "\nElementSpacing = 1 1 2\nElementType = " << type
                                         << "\nElementDataFile = taa.raw\n";
-        int bytes = type == "MET_UCHAR" ? 1 : 2;
+        int bytes = type == "MET_UCHAR" ? 1 : type == "MET_FLOAT" || type == "MET_UINT" ? 4 : 2;
         std::vector<unsigned char> raw(size_t(kW) * kH * kD * bytes);
         for (size_t i = 0; i < size_t(kW) * kH * kD; ++i) {
-            unsigned short v = (unsigned short)((i % kW) * 255 / (kW - 1) * (bytes == 1 ? 1 : 100));
-            std::memcpy(&raw[i * bytes], &v, size_t(bytes)); // little-endian
+            unsigned v = unsigned((i % kW) * 255 / (kW - 1) * (bytes == 1 ? 1 : 100));
+            float f = float(v);
+            std::memcpy(&raw[i * bytes], type == "MET_FLOAT" ? static_cast<void*>(&f) : &v, size_t(bytes)); // little-endian
         }
         std::ofstream(dir_ / "taa.raw", std::ios::binary)
             .write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
@@ -175,8 +177,28 @@ TEST_F(Scene, PlayerSetupBuildsThreeLayersWithTheirOwnTransferFunctions)
 
 TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
 {
+    // Four-byte voxels arrive as 16-bit values: a float volume renders the picture of
+    // the same values stored as MET_SHORT.
+    auto castSkin = [&] {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        gluPerspective(100.0, 416.0 / 642.0, 0.001, 5.0);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        gluLookAt(1, 0.2, 0.3, 0, 0, 0, 0, 1, 0);
+        p.skinCaster->render();
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        return gltest::readTexture(GL_TEXTURE_2D, p.skinCaster->resultTexture->handle, 416 * 642);
+    };
+    std::vector<float> pictures[2];
     for (auto [type, line] : {std::pair{"MET_UCHAR", "\nUCHAR Volume\n"}, {"MET_USHORT", "\nUSHORT Volume\n"},
-                              {"MET_SHORT", "\nSHORT Volume\n"}}) {
+                              {"MET_UINT", "\nUSHORT Volume\n"}, {"MET_SHORT", "\nSHORT Volume\n"},
+                              {"MET_FLOAT", "\nSHORT Volume\n"}}) {
         SCOPED_TRACE(type);
         writeVolume(type);
         ConsoleCapture console;
@@ -184,7 +206,11 @@ TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
         std::string out = console.text();
         EXPECT_NE(out.find(line), std::string::npos) << out;
         EXPECT_LT(out.find(line), out.find("computing histogram..."));
+        if (std::string(type) == "MET_SHORT" || std::string(type) == "MET_FLOAT")
+            pictures[std::string(type) == "MET_FLOAT"] = castSkin();
     }
+    EXPECT_GT(*std::max_element(pictures[0].begin(), pictures[0].end()), 0.1f) << "the skin shows";
+    EXPECT_TRUE(pictures[0] == pictures[1]);
 
     // A volume the loader cannot deliver leaves an empty layer, not a crash.
     writeVolume("MET_DOUBLE");

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -151,14 +152,13 @@ TEST_F(MetaImageLoader, HeaderSizeOnlyWarnsAndDataStillStartsAtByteZero)
     EXPECT_EQ(load(zero, "HeaderSize = 0\n" + tail), dirLine() + loadingLine("d.raw"));
 }
 
-TEST_F(MetaImageLoader, EveryVoxelTypeKeepsItsBytesAndGLType)
+TEST_F(MetaImageLoader, EveryNarrowVoxelTypeKeepsItsBytesAndGLType)
 {
     struct Case {
         const char* name;
         unsigned glType;
         std::size_t bytes;  // of the 12 voxels
-    } cases[] = {{"MET_UCHAR", GL_UNSIGNED_BYTE, 12}, {"MET_SHORT", GL_SHORT, 24}, {"MET_USHORT", GL_UNSIGNED_SHORT, 24},
-                 {"MET_UINT", GL_UNSIGNED_INT, 48},   {"MET_FLOAT", GL_FLOAT, 48}};
+    } cases[] = {{"MET_UCHAR", GL_UNSIGNED_BYTE, 12}, {"MET_SHORT", GL_SHORT, 24}, {"MET_USHORT", GL_UNSIGNED_SHORT, 24}};
     dir.write("d.raw", counting(56, 100));  // longer than any needs
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -168,6 +168,40 @@ TEST_F(MetaImageLoader, EveryVoxelTypeKeepsItsBytesAndGLType)
                   dirLine() + loadingLine("d.raw"));
         EXPECT_EQ(rec.r.voxelType, c.glType);
         EXPECT_EQ(rec.data(c.bytes), counting(c.bytes, 100));
+    }
+}
+
+// Four-byte voxels used to go down the signed 16-bit path as they were: half the array
+// converted, float bit patterns read as shorts. Now they arrive as the 16-bit values
+// they stand for, so a float CT loads exactly as the same values stored as MET_SHORT.
+TEST_F(MetaImageLoader, FourByteVoxelsArriveAsSixteenBitValues)
+{
+    auto bytesOf = [](const auto& values) {
+        return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof values[0]);
+    };
+    const std::vector<float> floats = {-1024.4f, 3071.5f, -0.5f, 0.49f, -40000.0f, 1e9f, NAN, 32766.6f};
+    const std::vector<std::int16_t> shorts = {-1024, 3072, -1, 0, -32768, 32767, -32768, 32767};
+    const std::vector<std::uint32_t> uints = {0, 65535, 65536, 4000000000u, 7, 300, 1, 2};
+    const std::vector<std::uint16_t> ushorts = {0, 65535, 65535, 65535, 7, 300, 1, 2};
+    const std::string header = "NDims = 3\nDimSize = 2 2 2\nElementSpacing = 1 2 3\nElementDataFile = d.raw\n";
+    struct Case {
+        std::string type, bytes, expected, message;
+        unsigned glType;
+    } cases[] = {
+        {"MET_FLOAT", bytesOf(floats), bytesOf(shorts), "MET_FLOAT voxels converted to 16-bit signed (rounded, clamped to -32768..32767)\n", GL_SHORT},
+        {"MET_UINT", bytesOf(uints), bytesOf(ushorts), "MET_UINT voxels converted to 16-bit unsigned (clamped to 0..65535)\n", GL_UNSIGNED_SHORT},
+        {"MET_SHORT", bytesOf(shorts), bytesOf(shorts), "", GL_SHORT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        dir.write("d.raw", c.bytes);
+        OwnedRecord rec;
+        std::string message = c.message.empty() ? "" : "MHD Loader >> " + c.message;
+        EXPECT_EQ(load(rec, "ElementType = " + c.type + "\n" + header), dirLine() + loadingLine("d.raw") + message);
+        EXPECT_EQ(rec.r.voxelType, c.glType);
+        EXPECT_EQ(rec.data(16), c.expected);
+        EXPECT_EQ(rec.extents(), (std::vector<int>{2, 2, 2, 1}));
+        EXPECT_EQ(rec.r.spacing[2], 3.0f);
     }
 }
 
@@ -184,8 +218,6 @@ TEST_F(MetaImageLoader, RecordKeepsCallerValuesUntilTheDataIsRead)
     }
     expectRefused("NDims = 3\nDimSize = 2 2 2\nElementType = MET_DOUBLE\nElementDataFile = d.raw\n",
                   "Currently unsupported voxel_type! MET_DOUBLE\n");
-    // A number that does not parse stops the parsing.
-    expectRefused("NDims = 3\nDimSize = 2 two 2\nElementType = MET_UCHAR\nElementDataFile = d.raw\n", "");
     {
         SCOPED_TRACE("no ElementDataFile: only the type is written");
         OwnedRecord rec;
@@ -233,11 +265,11 @@ TEST_F(MetaImageLoader, TypeOfAnotherSizeAfterTheLastDataFileRefusesTheData)
 
     SCOPED_TRACE("a later data file read with the new type makes the record whole again");
     OwnedRecord rec;
-    dir.write("b.raw", counting(32, 40));
+    dir.write("b.raw", counting(16, 40));
     load(rec, "NDims = 3\nDimSize = 2 2 2\nElementType = MET_UCHAR\nElementDataFile = a.raw\n"
-              "ElementType = MET_FLOAT\nElementDataFile = b.raw\n");
-    EXPECT_EQ(rec.r.voxelType, unsigned(GL_FLOAT));
-    EXPECT_EQ(rec.data(32), counting(32, 40));
+              "ElementType = MET_SHORT\nElementDataFile = b.raw\n");
+    EXPECT_EQ(rec.r.voxelType, unsigned(GL_SHORT));
+    EXPECT_EQ(rec.data(16), counting(16, 40));
 }
 
 TEST_F(MetaImageLoader, HeaderWithoutADirectoryFindsItsDataBesideTheWorkingDirectory)
@@ -290,6 +322,12 @@ TEST_F(MetaImageLoader, HeadersThatWouldOverrunTheArraysOrEmptyTheVolumeAreRefus
     expectRefused("NDims = 3\nDimSize = 2 2 2\nElementSpacing = 1 0 1\n" + data, tag + "ElementSpacing 0 is not positive\n");
     expectRefused("NDims = 3\nElementSpacing = 0.7 0.7 -1.5\nDimSize = 2 2 2\n" + data,
                   tag + "ElementSpacing -1.5 is not positive\n");
+    // Numbers that do not parse used to stop the load without a word.
+    expectRefused("NDims = 3\nDimSize = 256 256\n" + data, tag + "DimSize does not hold 3 numbers\n");
+    expectRefused("NDims = 3\nDimSize = 2 two 2\n" + data, tag + "DimSize does not hold 3 numbers\n");
+    expectRefused("HeaderSize = abc\nNDims = 1\nDimSize = 2\n" + data, tag + "HeaderSize does not hold 1 number\n");
+    expectRefused("NDims = three\n" + data, tag + "NDims does not hold 1 number\n");
+    expectRefused("NDims = 2\nDimSize = 2 2\nElementSpacing = 1 x\n" + data, tag + "ElementSpacing does not hold 2 numbers\n");
 
     SCOPED_TRACE("the fourth axis has no place in the box: its spacing is not delivered");
     OwnedRecord rec;
@@ -331,12 +369,22 @@ TEST_F(MetaImageLoader, ShortFileLeavesZeroedTailAndSaysHowShort)
               warning("d.raw", 24));
     EXPECT_EQ(bytes.data(64), counting(40) + std::string(24, '\0'));
 
-    dir.write("e.raw", "");
+    dir.write("e.raw", counting(9));
     OwnedRecord shorts;
     EXPECT_EQ(load(shorts, "NDims = 2\nDimSize = 3 3\nElementType = MET_SHORT\nElementDataFile = e.raw\n"),
-              warning("e.raw", 18));
-    EXPECT_EQ(shorts.data(18), std::string(18, '\0'));
+              warning("e.raw", 9));
+    EXPECT_EQ(shorts.data(18), counting(9) + std::string(9, '\0'));
     EXPECT_EQ(shorts.r.extent[2], 1);
+
+    // Less than half of it there: a tiny header must not make the loader allocate and zero
+    // gigabytes (this one asked for 4 GiB) for a file that cannot fill them.
+    dir.write("tiny.raw", counting(64));
+    expectRefused("NDims = 3\nDimSize = 65535 65535 1\nElementType = MET_UCHAR\nElementDataFile = tiny.raw\n",
+                  loadingLine("tiny.raw") + "MHD Loader >> Header refused: DimSize and ElementType ask for 4294836225 bytes, but " +
+                      dir.file("tiny.raw") + " holds 64\n");
+    expectRefused("NDims = 1\nDimSize = 10\nElementType = MET_SHORT\nElementDataFile = e.raw\n",
+                  loadingLine("e.raw") + "MHD Loader >> Header refused: DimSize and ElementType ask for 20 bytes, but " +
+                      dir.file("e.raw") + " holds 9\n");
 }
 
 } // namespace
