@@ -62,7 +62,11 @@ int getRAWfromDIB(const char* fileName, unsigned char** data, int* width, int* h
     *bytesPerPixel = littleEndian32(header + kBitCountField) / 8;
     const int w = *width, h = *height, bpp = *bytesPerPixel;
 
-    bool refused = (bpp == 1 && pixelOffset < kHeaderBytes + kPaletteEntryBytes * paletteEntries) ||
+    // Pixels that start inside the header, at or past the end of the file, or a negative
+    // image size that lets a lying offset pass the size test: no pixel would come from
+    // the file.
+    bool outside = pixelOffset < kHeaderBytes || pixelOffset >= fileSize || imageSize < 0;
+    bool refused = outside || (bpp == 1 && pixelOffset < kHeaderBytes + kPaletteEntryBytes * paletteEntries) ||
                    fileSize < std::int64_t(pixelOffset) + imageSize || w < 1 || h < 1 || !supportedPixelSize(bpp);
     std::uint64_t rowBytes = 0, padding = 0, allocation = 0;
     if (!refused) {
