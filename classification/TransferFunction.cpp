@@ -7,6 +7,9 @@
 
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace Classification {
@@ -32,39 +35,36 @@ TransferFunctionGeometry* createShape(const std::string& kind, const std::string
     return nullptr;
 }
 
-// `name` if no shape has it, else the first of name0, name1, ... that no shape has. One
-// pass collects the numbers in use: trying name after name costs a pass each, which a
-// file of thousands of records of one name turned into minutes.
-std::string firstFreeName(const std::vector<TransferFunctionGeometry*>& shapes, const std::string& name)
-{
-    bool taken = false;
-    // n shapes hold at most n numbered names, so a free number below n + 1 exists.
-    std::vector<bool> used(shapes.size() + 1, false);
-    for (const TransferFunctionGeometry* shape : shapes) {
-        const std::string& other = shape->name;
-        if (other == name) {
-            taken = true;
-            continue;
-        }
-        if (other.size() <= name.size() || other.compare(0, name.size(), name) != 0)
-            continue;
-        // Only what std::to_string writes: digits, no sign, no leading zero.
-        const std::string digits = other.substr(name.size());
-        if (digits.find_first_not_of("0123456789") != std::string::npos || (digits.size() > 1 && digits[0] == '0'))
-            continue;
-        if (digits.size() <= 9) {  // larger numbers are beyond the range that can matter
-            const std::size_t n = std::stoul(digits);
-            if (n < used.size())
-                used[n] = true;
-        }
+// The names in use, for handing out free ones: `name` if no shape has it, else the
+// first of name0, name1, ... that no shape has. Built once for a whole file, so that a
+// file of thousands of records (of one name or of many) loads in linear time.
+class NameIndex {
+public:
+    explicit NameIndex(const std::vector<TransferFunctionGeometry*>& shapes)
+    {
+        for (const TransferFunctionGeometry* shape : shapes)
+            names_.insert(shape->name);
     }
-    if (!taken)
-        return name;
-    std::size_t n = 0;
-    while (used[n])
-        ++n;
-    return name + std::to_string(n);
-}
+
+    std::string take(const std::string& name)
+    {
+        std::string free = name;
+        if (names_.count(name)) {
+            // Names are only added while the index lives, so the first free number of a
+            // name never goes down: the search goes on where the last one stopped.
+            std::size_t& n = nextNumber_[name];
+            while (names_.count(name + std::to_string(n)))
+                ++n;
+            free = name + std::to_string(n);
+        }
+        names_.insert(free);
+        return free;
+    }
+
+private:
+    std::unordered_set<std::string> names_;
+    std::unordered_map<std::string, std::size_t> nextNumber_;
+};
 
 } // namespace
 
@@ -134,14 +134,20 @@ bool TransferFunction::removeShape(std::string name)
 
 std::string TransferFunction::addShape(std::string name, std::string kind)
 {
-    const std::string unique = firstFreeName(shapes, name);
-    TransferFunctionGeometry* shape = createShape(kind, unique);
+    NameIndex names(shapes);
+    TransferFunctionGeometry* shape = appendShape(names.take(name), kind);
+    return shape ? shape->name : "";
+}
+
+TransferFunctionGeometry* TransferFunction::appendShape(const std::string& uniqueName, const std::string& kind)
+{
+    TransferFunctionGeometry* shape = createShape(kind, uniqueName);
     if (!shape)
-        return "";
+        return nullptr;
     shapes.push_back(shape);
     shape->editorWidth = editorWidth;
     shape->editorHeight = editorHeight;
-    return unique;
+    return shape;
 }
 
 bool TransferFunction::loadFromFile(std::string fileName)
@@ -151,8 +157,9 @@ bool TransferFunction::loadFromFile(std::string fileName)
         return false;
     std::vector<TfnRecord> records;
     const TfnReadResult result = readTfnRecords(in, records);
+    NameIndex names(shapes);
     for (const TfnRecord& record : records) {
-        TransferFunctionGeometry* shape = getShape(addShape(record.name, kFileShapeKind));
+        TransferFunctionGeometry* shape = appendShape(names.take(record.name), kFileShapeKind);
         // Points the trapezoid rules reject leave the default shape, with the file's colours.
         shape->setPoints(record.points);
         for (int k = 0; k < 3; ++k)
@@ -160,6 +167,10 @@ bool TransferFunction::loadFromFile(std::string fileName)
     }
     if (result == TfnReadResult::UnsupportedKind)
         return false;
+    // A layer would otherwise show part of its function without a word.
+    if (result == TfnReadResult::Truncated)
+        std::cout << "Warning: " << fileName << " is cut short; " << records.size() << " complete records read"
+                  << std::endl;
     in.close();
     // Also after a short file, so that table and range match the shapes that were read.
     computeVisibleRange();

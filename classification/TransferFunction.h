@@ -47,7 +47,8 @@ public:
     void computeVisibleRange();
     // Adds the file's records as VornTrapez shapes, then computeVisibleRange() and
     // update(). False when the file cannot be opened, holds an unsupported kind (the
-    // table is then left as it was) or ends early (the shapes read completely stay).
+    // table is then left as it was) or ends early (the shapes read completely stay, and
+    // a warning line names the file).
     bool loadFromFile(std::string fileName);
     // Creates a "Trapez", "VornTrapez", "Polygon" or "Triangle" under `name`, or under
     // `name` followed by the first free number; returns that name, "" for other kinds.
@@ -57,6 +58,10 @@ public:
 
 protected:
     TransferFunction();
+
+private:
+    // Appends a new shape of `kind` under a name no shape has; null for an unknown kind.
+    TransferFunctionGeometry* appendShape(const std::string& uniqueName, const std::string& kind);
 };
 
 } // namespace Classification

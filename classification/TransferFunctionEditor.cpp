@@ -45,8 +45,14 @@ bool TransferFunction::mousePress(int button, int state, int x, int y)
     const int flippedY = viewportHeight - y - 1;
     // Only the upper and right bounds are checked: a press left of or below the editor
     // still reaches the shapes, which ignore positions outside their pick area.
-    if (!(float(x) < float(marginX) + editorWidth && float(flippedY) < float(marginY) + editorHeight))
+    if (!(float(x) < float(marginX) + editorWidth && float(flippedY) < float(marginY) + editorHeight)) {
+        // A release ends the grab wherever it happens, or the next forwarded drag would
+        // go on editing the shape.
+        if (state == kButtonUp)
+            for (TransferFunctionGeometry* shape : shapes)
+                shape->hitState = kHitNothing;
         return false;
+    }
 
     std::stable_sort(shapes.begin(), shapes.end(),
                      [](const TransferFunctionGeometry* a, const TransferFunctionGeometry* b) {

@@ -15,7 +15,6 @@ constexpr HSLColour kDefaultHSL = {0.0f, 1.0f, 0.5f};  // pure red until the fir
 constexpr float kOutlineGrey[4] = {0.7f, 0.7f, 0.7f, 1.0f};
 constexpr float kDotSize = 8.0f;
 constexpr int kLeftButton = 0, kRightButton = 2;  // GLUT mouse buttons
-constexpr int kButtonDown = 0, kButtonUp = 1;     // GLUT button states
 
 float clampUnit(float v)
 {
@@ -241,9 +240,10 @@ bool TransferFunctionGeometry::shiftColour(int index, ShapePoint position)
     HSLColour& hsl = hslColours[index];
     hsl.h += position.x - lastX;
     hsl.l -= position.y - lastY;
-    while (hsl.h < 0.0f)
-        hsl.h += 1.0f;
-    hsl.h = std::fmod(hsl.h, 1.0f);
+    // Wrapped with floor: adding 1 until non-negative never ends once |h| >= 2^24.
+    hsl.h -= std::floor(hsl.h);
+    if (hsl.h >= 1.0f)  // a tiny negative hue rounds up to 1
+        hsl.h = 0.0f;
     hsl.l = clampUnit(hsl.l);
     updateColour(index);
     return true;

@@ -26,6 +26,8 @@ struct HSLColour {
 
 // Hit test results (hitState).
 enum HitState { kHitPoint = 0, kHitEdge = 1, kHitInside = 2, kHitNothing = 3 };
+// GLUT's mouse-button states, as the editor receives them.
+enum ButtonState { kButtonDown = 0, kButtonUp = 1 };
 // What a drag changes (editMode).
 enum EditMode { kEditGeometry = 0, kEditColour = 1 };
 

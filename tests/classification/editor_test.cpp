@@ -205,6 +205,15 @@ TEST(Editor, TriangleColourDragAlwaysEditsColourZero)
     VornTrapez v("v");
     v.hitState = kHitEdge;
     EXPECT_FALSE(v.dragColour({0.25f, 0.0f}));
+
+    // Hues far out wrap at once (adding 1 until non-negative never ended beyond 2^24),
+    // and a tiny negative one lands on 0, not on 1.
+    v.hitState = kHitPoint;
+    for (float x : {-3.0e7f, -1.0e-8f, 5.0e7f}) {
+        v.lastX = 0.0f;
+        ASSERT_TRUE(v.dragColour({x, 0.0f}));
+        EXPECT_EQ(v.hslColours[0].h, 0.0f) << x;
+    }
 }
 
 TEST(Editor, PressSortsShapesByHeightAndTableTiesFollow)
@@ -259,4 +268,12 @@ TEST(Editor, ReleaseEndsTheDrag)
     EXPECT_EQ(t.points[2].x, before);
     EXPECT_EQ(e.tf.updates, 1);
     EXPECT_FLOAT_EQ(t.lastX, 0.7f);  // the position is still tracked
+
+    // Released beyond the editor's right edge, where presses are not handled: the grab
+    // still ends.
+    ASSERT_TRUE(e.press(0.6f, 0.7f));
+    EXPECT_FALSE(e.release(1.2f, 0.7f));
+    EXPECT_EQ(t.hitState, kHitNothing);
+    EXPECT_FALSE(e.move(0.65f, 0.7f));
+    EXPECT_EQ(t.points[2].x, before);
 }

@@ -61,9 +61,8 @@ TEST(TransferFunction, ShapeFactoryMakesNamesUniqueAndKnowsFourKinds)
     EXPECT_EQ(tf.rangeMin, 1.0f);
 }
 
-// The numbered names come from one pass over the shapes (a file of thousands of records
-// of one name took minutes name by name): only what the decimal numbering writes may
-// count as taken, and the smallest free number wins.
+// Only the names the decimal numbering writes count as taken, and the smallest free
+// number wins.
 TEST(TransferFunction, UniqueNamesTakeTheSmallestFreeNumberAndOnlyPlainDecimals)
 {
     TableTransferFunction tf;
@@ -163,8 +162,12 @@ TEST(TransferFunction, ShortFileKeepsCompleteShapesWithConsistentTable)
     const std::string second = std::string(kSkinRecord).substr(0, std::string(kSkinRecord).find("16777215"));
     TableTransferFunction tf;
     testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(load(tf, std::string("3\n") + kSkinRecord + second));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const std::string warning = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(warning.rfind("Warning: /", 0), 0u) << warning;
+    EXPECT_NE(warning.find("/test.tfn is cut short; 1 complete records read\n"), std::string::npos) << warning;
     EXPECT_EQ(names(tf), (std::vector<std::string>{"Skin"}));
     // Range and table describe the one shape that was read.
     EXPECT_EQ(tf.updates, 1);
