@@ -16,6 +16,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testbmp::patternBitmap;
 
 // The five output fields a caller keeps, zeroed before the call as the callers do.
 struct Loaded {
@@ -38,124 +39,115 @@ protected:
     void load(Loaded& out, const std::string& bytes, bool wantPalette = true)
     {
         dir.write("i.bmp", bytes);
-        loadFile(out, dir.file("i.bmp"), wantPalette);
-    }
-    static void loadFile(Loaded& out, const std::string& path, bool wantPalette = true)
-    {
         testing::internal::CaptureStderr();
-        out.status = getRAWfromDIB(path.c_str(), &out.data, &out.width, &out.height, &out.bytesPerPixel,
+        out.status = getRAWfromDIB(dir.file("i.bmp").c_str(), &out.data, &out.width, &out.height, &out.bytesPerPixel,
                                    wantPalette ? &out.palette : nullptr);
         out.errors = testing::internal::GetCapturedStderr();
     }
-    static testbmp::Bitmap bitmap(int w, int h, int bits) { return testbmp::patternBitmap(w, h, bits); }
-    // Loads the file and expects status 0, no message and these pixels.
-    void expectPixels(const std::string& file, const Bytes& pixels)
+    // Loads the file and expects status 0, no message, these pixels and that palette.
+    void expectLoaded(const std::string& file, const Bytes& pixels, const Bytes& palette = {})
     {
         Loaded out;
         load(out, file);
         EXPECT_EQ(out.status, 0);
         EXPECT_EQ(out.errors, "");
         EXPECT_EQ(out.pixels(), pixels);
+        EXPECT_EQ(out.paletteBytes(), palette);
     }
-    void expectRefused(const std::string& file, int w, int h, int bits)
-    {
-        Loaded out;
-        load(out, file);
-        EXPECT_EQ(out.status, 1);
-        EXPECT_EQ(out.errors, dir.file("i.bmp") + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
-                                  std::to_string(w) + "x" + std::to_string(h) + ":" + std::to_string(bits) + ")\n");
-        EXPECT_EQ(out.data, nullptr);
-        EXPECT_EQ(out.palette, nullptr);
-        // The header's values are handed back, as the message shows them.
-        EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}), (std::vector<int>{w, h, bits / 8}));
-    }
-
     testfs::ScratchDir dir;
 };
 
-TEST_F(DIBLoader, RowsComeOutTopFirstWithoutPadding)
-{
-    testbmp::Bitmap b24 = bitmap(3, 4, 24);  // 9-byte rows: 3 padding bytes in the file
-    Loaded out;
-    load(out, testbmp::encode(b24));
-    EXPECT_EQ(out.status, 0);
-    EXPECT_EQ(out.errors, "");
-    EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}), (std::vector<int>{3, 4, 3}));
-    EXPECT_EQ(out.pixels(), b24.rows);
-    EXPECT_EQ(out.palette, nullptr);  // only 8-bit bitmaps have one
+} // namespace
 
-    testbmp::Bitmap b32 = bitmap(3, 2, 32);  // no padding, four bytes per pixel in file order
-    Loaded four;
-    load(four, testbmp::encode(b32));
-    EXPECT_EQ(four.bytesPerPixel, 4);
-    EXPECT_EQ(four.pixels(), b32.rows);
-}
-
-TEST_F(DIBLoader, EightBitBitmapsBringTheirPalette)
+TEST_F(DIBLoader, RowsComeOutTopFirstWithoutPaddingAndEightBitOnesBringTheirPalette)
 {
-    testbmp::Bitmap b = bitmap(5, 3, 8);  // 5 bytes per row: 3 padding bytes
-    b.paletteEntries = 256;
+    testbmp::Bitmap b24 = patternBitmap(3, 4, 24), b32 = patternBitmap(3, 2, 32), b8 = patternBitmap(5, 3, 8);
+    expectLoaded(testbmp::encode(b24), b24.rows);  // 9-byte rows, 3 padding bytes in the file
+    expectLoaded(testbmp::encode(b32), b32.rows);  // four bytes per pixel in file order
+    b8.paletteEntries = 256;
     for (int i = 0; i < 256; ++i)
-        b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0});
-    Loaded all, none;
-    load(all, testbmp::encode(b));  // a palette-colours field of 0 reads all 256 entries
-    EXPECT_EQ(all.status, 0);
-    EXPECT_EQ(all.bytesPerPixel, 1);
-    EXPECT_EQ(all.pixels(), b.rows);
-    EXPECT_EQ(all.paletteBytes(), b.palette);
-    load(none, testbmp::encode(b), false);  // no palette asked for: none written
-    EXPECT_EQ(none.palette, nullptr);
-    EXPECT_EQ(none.pixels(), b.rows);
+        b8.palette.insert(b8.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0});
+    expectLoaded(testbmp::encode(b8), b8.rows, b8.palette);  // a colours field of 0 reads all 256
+    Loaded noPalette;
+    load(noPalette, testbmp::encode(b8), false);
+    EXPECT_EQ(noPalette.palette, nullptr);
+    EXPECT_EQ((std::vector<int>{noPalette.width, noPalette.height, noPalette.bytesPerPixel}), (std::vector<int>{5, 3, 1}));
 
-    testbmp::Bitmap two = b;  // two colours used: two entries read, the rest zero
+    testbmp::Bitmap two = b8;  // two colours used: two entries read, the rest zero
     two.paletteEntries = two.coloursUsed = 2;
     two.palette = {1, 2, 3, 0, 4, 5, 6, 0};
-    Loaded out;
-    load(out, testbmp::encode(two));
-    EXPECT_EQ(out.status, 0);
-    Bytes expected(1024, 0);
-    std::copy(two.palette.begin(), two.palette.end(), expected.begin());
-    EXPECT_EQ(out.paletteBytes(), expected);
-    EXPECT_EQ(out.pixels(), b.rows);
+    Bytes palette(1024, 0);
+    std::copy(two.palette.begin(), two.palette.end(), palette.begin());
+    expectLoaded(testbmp::encode(two), b8.rows, palette);
 
-    SCOPED_TRACE("pixel data at 62, but a colours field of 0 means 256 entries up to 1078: refused");
-    two.coloursUsed = 0;
-    expectRefused(testbmp::encode(two), 5, 3, 8);
+    // Rows the file does not supply stay zero: two of four rows, then half a row.
+    b24.imageSize = 0;  // as many writers leave it for uncompressed files
+    Bytes top = b24.rows;
+    std::fill(top.begin(), top.begin() + 18, 0);
+    expectLoaded(testbmp::encode(b24).substr(0, 54 + 2 * 12), top);
+    b32.imageSize = 0;
+    Bytes half = b32.rows;
+    std::fill(half.begin() + 3, half.begin() + 12, 0);
+    expectLoaded(testbmp::encode(b32).substr(0, 54 + 12 + 3), half);
 }
 
-TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheirSizes)
+TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizes)
 {
-    testbmp::Bitmap topDown = bitmap(2, 2, 24), rle = bitmap(4, 2, 8), lyingSize = bitmap(2, 2, 24);
-    topDown.height = -2;
-    rle.compression = 1;
-    rle.paletteEntries = 256;
-    lyingSize.imageSize = 17;  // one byte more than the file holds
-    // Pixels that lie outside the file: before it, inside the header, at its end, or past
-    // it behind a negative image size that hides the offset from the size test.
-    testbmp::Bitmap before = bitmap(2, 2, 24), inHeader = before, atEnd = before, past = before;
-    before.pixelOffset = 0xFFFFFF00;  // -256
-    inHeader.pixelOffset = 40;
-    atEnd.pixelOffset = 54 + 16;
-    atEnd.imageSize = 0;
-    past.pixelOffset = 4096;
-    past.imageSize = 0xFFFFF000;  // -4096
+    auto bitmap = [](int w, int h, int bits, auto change) {
+        testbmp::Bitmap b = patternBitmap(w, h, bits);
+        change(b);
+        return testbmp::encode(b);
+    };
+    auto same = [](testbmp::Bitmap&) {};
+    // The headers alone, the rows being gigabytes, with an image size of 0 so that only
+    // the size check stands in the way.
+    auto headers = [](int w, int h, int bits) {
+        testbmp::Bitmap b;
+        b.width = w;
+        b.bitCount = bits;
+        b.imageSize = 0;
+        std::string out = testbmp::encode(b);
+        testbmp::put32(out, 22, std::uint32_t(h));
+        return out;
+    };
     struct Case {
-        const char* what;
-        testbmp::Bitmap bmp;
-        int shownBits;
-    } cases[] = {{"top-down rows", topDown, 24},
-                 {"16 bits", bitmap(2, 2, 16), 16},
-                 {"1 bit shows as 0", bitmap(8, 2, 1), 0},
-                 {"run-length compressed", rle, (8 + 65536) / 8 * 8},
-                 {"zero width", bitmap(0, 2, 24), 24},
-                 {"image size beyond the file", lyingSize, 24},
-                 {"pixels before the file", before, 24},
-                 {"pixels inside the header", inHeader, 24},
-                 {"pixels at the end of the file", atEnd, 24},
-                 {"pixels past the end, negative image size", past, 24}};
+        std::string file;
+        int width, height, bits;
+    } cases[] = {
+        {bitmap(2, 2, 24, [](auto& b) { b.height = -2; }), 2, -2, 24},  // top-down rows
+        {bitmap(2, 2, 16, same), 2, 2, 16},
+        {bitmap(8, 2, 1, same), 8, 2, 0},  // 1 / 8 truncates to 0
+        {bitmap(4, 2, 8, [](auto& b) { b.compression = 1, b.paletteEntries = 256; }), 4, 2, (8 + 65536) / 8 * 8},
+        {bitmap(0, 2, 24, same), 0, 2, 24},
+        {bitmap(2, 2, 24, [](auto& b) { b.imageSize = 17; }), 2, 2, 24},  // one byte more than the file holds
+        // 62 is after two palette entries, but a colours field of 0 means 256, up to 1078.
+        {bitmap(5, 3, 8, [](auto& b) { b.paletteEntries = 2; }), 5, 3, 8},
+        // Pixels outside the file, which used to load as nothing with status 0: before it,
+        // inside the header, at its end, or past it behind a negative image size.
+        {bitmap(2, 2, 24, [](auto& b) { b.pixelOffset = 0xFFFFFF00; }), 2, 2, 24},
+        {bitmap(2, 2, 24, [](auto& b) { b.pixelOffset = 40; }), 2, 2, 24},
+        {bitmap(2, 2, 24, [](auto& b) { b.pixelOffset = 54 + 16, b.imageSize = 0; }), 2, 2, 24},
+        {bitmap(2, 2, 24, [](auto& b) { b.pixelOffset = 4096, b.imageSize = 0xFFFFF000; }), 2, 2, 24},
+        // Sizes that wrap 32 or 64 bits or are absurd for an icon.
+        {headers(INT_MAX, 1, 24), INT_MAX, 1, 24},
+        {headers(65536, 65536, 32), 65536, 65536, 32},
+        {headers(100000, 100000, 24), 100000, 100000, 24},
+        {headers(INT_MAX, INT_MAX, 32), INT_MAX, INT_MAX, 32},
+        {testbmp::encode(patternBitmap(2, 2, 24)).substr(0, 14), 0, 0, 0},  // shorter than its headers
+        {"", 0, 0, 0},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        expectRefused(testbmp::encode(c.bmp), c.bmp.width, c.bmp.height, c.shownBits);
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ":" + std::to_string(c.bits));
+        Loaded out;
+        load(out, c.file);
+        EXPECT_EQ(out.status, 1);
+        EXPECT_EQ(out.errors, dir.file("i.bmp") + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
+                                  std::to_string(c.width) + "x" + std::to_string(c.height) + ":" +
+                                  std::to_string(c.bits) + ")\n");
+        EXPECT_EQ(out.data, nullptr);
+        EXPECT_EQ(out.palette, nullptr);
+        EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}),
+                  (std::vector<int>{c.width, c.height, c.bits / 8}));
     }
 }
 
@@ -163,61 +155,11 @@ TEST_F(DIBLoader, MissingFileGivesStatusTwoAndNothingElse)
 {
     Loaded out;
     out.width = 11;  // not written on this path
-    loadFile(out, dir.file("absent.bmp"));
+    testing::internal::CaptureStderr();
+    out.status = getRAWfromDIB(dir.file("absent.bmp").c_str(), &out.data, &out.width, &out.height,
+                               &out.bytesPerPixel, &out.palette);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), dir.file("absent.bmp") + ": getRAWfromDIB file access error\n");
     EXPECT_EQ(out.status, 2);
-    EXPECT_EQ(out.errors, dir.file("absent.bmp") + ": getRAWfromDIB file access error\n");
     EXPECT_EQ(out.data, nullptr);
     EXPECT_EQ(out.width, 11);
-    EXPECT_EQ(out.palette, nullptr);
 }
-
-TEST_F(DIBLoader, SizesThatOverflowOrAskForAbsurdMemoryAreRefused)
-{
-    struct Case {
-        const char* what;
-        int width, height, bits;
-    } cases[] = {
-        {"width x bytes per pixel wraps 32 bits", INT_MAX, 1, 24},
-        {"rows x row bytes wraps 32 bits", 65536, 65536, 32},
-        {"fits in 64 bits but is absurd for an icon", 100000, 100000, 24},
-        {"largest dimensions", INT_MAX, INT_MAX, 32},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        // The headers alone (the rows would be gigabytes), with an image size of 0 so that
-        // only the size check stands in the way.
-        testbmp::Bitmap headerOnly;
-        headerOnly.width = c.width;
-        headerOnly.bitCount = c.bits;
-        headerOnly.imageSize = 0;
-        std::string header = testbmp::encode(headerOnly);
-        testbmp::put32(header, 22, std::uint32_t(c.height));
-        expectRefused(header, c.width, c.height, c.bits);
-    }
-}
-
-TEST_F(DIBLoader, ShortFileLeavesZeroedRowsAndNeverReadsPastTheArrays)
-{
-    {
-        SCOPED_TRACE("two of four rows present: the top two stay zero");
-        testbmp::Bitmap b = bitmap(3, 4, 24);
-        b.imageSize = 0;  // as many writers leave it for uncompressed files
-        Bytes expected = b.rows;
-        std::fill(expected.begin(), expected.begin() + 18, 0);
-        expectPixels(testbmp::encode(b).substr(0, 54 + 2 * 12), expected);
-    }
-    {
-        SCOPED_TRACE("a file cut in the middle of a row keeps what it has");
-        testbmp::Bitmap b = bitmap(2, 2, 32);
-        b.imageSize = 0;
-        // Top row: its first three bytes, then zeros; bottom row (first in the file): complete.
-        Bytes expected = b.rows;
-        std::fill(expected.begin() + 3, expected.begin() + 8, 0);
-        expectPixels(testbmp::encode(b).substr(0, 54 + 8 + 3), expected);
-    }
-    SCOPED_TRACE("a file shorter than its headers is refused");
-    expectRefused(testbmp::encode(bitmap(2, 2, 24)).substr(0, 14), 0, 0, 0);
-    expectRefused("", 0, 0, 0);
-}
-
-} // namespace
