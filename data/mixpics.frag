@@ -34,7 +34,7 @@ void main()
     vec4 bones = texture2D(sceleton, uv) * mix(1.0, kSkeletonAtCentre, centre);
     vec4 body = over(shell, bones);
     vec4 inner = texture2D(organ, uv);
-    vec4 picture = organNearer != 0 ? over(inner, body) : over(body, inner);
+    vec4 picture = organNearer == 1 ? over(inner, body) : over(body, inner);
 
     // Composited over black here and written opaque, so that blending, if it is on,
     // does not weigh the colour by its opacity a second time.

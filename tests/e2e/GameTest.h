@@ -127,6 +127,35 @@ int changedPixels(const session::Image& a, const session::Image& b, Region insid
     return n;
 }
 
+// First and last column of the rectangle (x from the left, y from the top) holding a
+// pixel brighter than the clear colour, or {-1, -1}.
+inline std::pair<int, int> pictureColumns(const session::Image& img, int x0, int x1, int y0, int y1)
+{
+    std::pair<int, int> span{-1, -1};
+    for (int x = x0; x < x1; ++x)
+        for (int y = y0; y < y1; ++y) {
+            session::Rgb c = img.at(x, y);
+            if (c.r + c.g + c.b > 30) {
+                span = {span.first < 0 ? x : span.first, x};
+                break;
+            }
+        }
+    return span;
+}
+
+// Pixels of the region whose red stands well above green and blue: the organ's colours.
+template <typename Region>
+int reddish(const session::Image& img, Region inside)
+{
+    int n = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            session::Rgb c = img.at(x, y);
+            n += inside(x, y) && c.r > 80 && c.r > c.g + 40 && c.r > c.b + 40;
+        }
+    return n;
+}
+
 inline int countOccurrences(const std::string& text, const std::string& needle, size_t from = 0)
 {
     int n = 0;

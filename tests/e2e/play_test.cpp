@@ -96,8 +96,23 @@ TEST(Game, WindowOverlayPicturesKeysManualResultsNewGameResizeAndEscape)
     EXPECT_TRUE(fpsLeft >= 5 && fpsLeft <= 7) << fpsLeft;
     EXPECT_TRUE(waitUntil([&] { return countColour(game.windowShot(), 0, 0, 832, 200, kMessageColour) == 0; }, 60))
         << "the start message runs out after 3 s";
+    game.mouseMove(600, 600); // below the body: the lens opens on empty space
     Image start = settledPicture(game);
     ASSERT_FALSE(start.empty());
+
+    // Both players see the same start: each half holds the same picture (to within the
+    // rounding of where its texels are sampled), and the body seen from the side nearly
+    // fills its half's width, centred in it.
+    int asymmetric = 0;
+    for (int y = 0; y < 642 - kFpsRows; ++y)
+        for (int x = 0; x < 416; ++x) {
+            Rgb a = start.at(x, y), b = start.at(x + 416, y);
+            asymmetric += std::abs(a.r - b.r) > 2 || std::abs(a.g - b.g) > 2 || std::abs(a.b - b.b) > 2;
+        }
+    EXPECT_EQ(asymmetric, 0);
+    auto [bodyLeft, bodyRight] = pictureColumns(start, 0, 416, 245, 430);
+    EXPECT_TRUE(bodyLeft >= 6 && bodyLeft <= 36 && 415 - bodyRight >= 6 && 415 - bodyRight <= 36 &&
+                std::abs(bodyLeft - (415 - bodyRight)) <= 12) << bodyLeft << ".." << bodyRight;
 
     // The pointer without a button opens the lens of its half: skin and bones fade
     // around it, nothing changes beyond it.
@@ -133,6 +148,24 @@ TEST(Game, WindowOverlayPicturesKeysManualResultsNewGameResizeAndEscape)
     EXPECT_GT(changedPixels(organMoved, bodyMoved, bodyBand(kLeftHalf)), 2000);
     EXPECT_EQ(changedPixels(organMoved, bodyMoved, organBand(kLeftHalf)), 0);
     EXPECT_EQ(changedPixels(turned, bodyMoved, kRightHalf), 0);
+
+    // Player 2 brings the organ down into the body, 0.05 above its place: the body is
+    // nearer the camera and lies over it. Moved 0.1 towards the camera, it lies over
+    // the body.
+    auto times = [](const char* key, int n) {
+        std::string keys;
+        for (int i = 0; i < n; ++i)
+            keys += std::string(key) + " ";
+        return keys;
+    };
+    game.keys(times("l", 65), 5);
+    Image under = settledPicture(game);
+    game.keys(times("u", 10), 5);
+    Image over = settledPicture(game);
+    const int redUnder = reddish(under, bodyBand(kRightHalf)), redOver = reddish(over, bodyBand(kRightHalf));
+    EXPECT_EQ(reddish(start, bodyBand(kRightHalf)), 0) << "the organ starts above the body";
+    EXPECT_GT(redUnder, 1000) << "seen through the skin";
+    EXPECT_GT(redOver, 2 * redUnder);
 
     // "h" prints the manual byte for byte, on every press, and a held "h" repeats it.
     const std::string manual = testsupport::kExpectedManual;

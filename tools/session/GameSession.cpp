@@ -273,12 +273,11 @@ void GameSession::keyUp(const std::string& keysym) { runOnDisplay({"xdotool", "k
 
 void GameSession::keys(const std::string& keysyms, int delayMs)
 {
+    std::vector<std::string> argv = {"xdotool", "key", "--delay", std::to_string(delayMs)};
     std::istringstream in(keysyms);
-    std::string k;
-    while (in >> k) {
-        key(k);
-        sleepMs(delayMs);
-    }
+    for (std::string k; in >> k;)
+        argv.push_back(k);
+    runOnDisplay(argv);
 }
 
 void GameSession::mouseMove(int x, int y)

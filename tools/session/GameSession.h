@@ -63,7 +63,7 @@ public:
     void key(const std::string& keysym);           // e.g. "x", "Escape", "shift+b"
     void keyDown(const std::string& keysym);       // held until keyUp: the server repeats it
     void keyUp(const std::string& keysym);
-    void keys(const std::string& keysyms, int delayMs = 40); // space-separated
+    void keys(const std::string& keysyms, int delayMs = 40); // space-separated, one xdotool run
     void mouseMove(int x, int y);                   // window coordinates
     void mouseDown(int button);
     void mouseUp(int button);
