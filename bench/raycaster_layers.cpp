@@ -12,6 +12,7 @@
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/GLSLRaycaster.h"
+#include "render/OccupancyGrid.h"
 #include "tools/session/PrivateGLWindow.h"
 #include "volume/MetaImageLoader.h"
 
@@ -335,6 +336,13 @@ void BM_Layer(benchmark::State& state, int layer, bool baseline)
         glFinish();
     }
     state.counters["covered"] = l.covered;
+    if (!baseline && caster.occupancy && !caster.occupancy->cells.empty()) {
+        const std::vector<unsigned char>& cells = caster.occupancy->cells;
+        state.counters["shows"] = double(std::count(cells.begin(), cells.end(), 0)) / double(cells.size());
+        double far = 0;
+        for (unsigned char c : cells) far += c;
+        state.counters["meanDist"] = far / double(cells.size());
+    }
     state.SetLabel(scene().volume.source);
 }
 
