@@ -94,17 +94,20 @@ vec4 march(vec3 start, vec3 dir, float rayLength, float offset, bool preintegrat
     // A single sample shows nothing in a block that shows nothing. A pre-integrated one
     // stands for the segment from the previous lattice point, which may reach back
     // across block borders: the point is passed over only where the empty cube holds
-    // every block that segment can touch; otherwise it is sampled and only the points
-    // after it in the cube are passed.
+    // every block that segment can touch, or where the segment runs from the empty cube
+    // just passed straight into this empty block; otherwise it is sampled and only the
+    // points after it in the cube are passed.
     vec3 blocksPerStep = sample_distance * occupancyScale;
     float passable = preintegrated ? 1.0 + ceil(max(blocksPerStep.x, max(blocksPerStep.y, blocksPerStep.z))) : 1.0;
 
     int i = 0;
     bool previousPassed = false;   // the lattice point before i was not sampled
+    float passedUntil = offset;    // where the ray left the empty region passed last; -1 = sampled since
     bool done = false;
     while (!done) {
         float sampleEnd = 0.0;     // sample the points before this distance (at least one)
         int resume = 0;            // then go on from this point
+        float resumeFrom = -1.0;   // where the empty cube passed up to there ends
         while (true) {
             float t = offset + float(i) * sample_distance;
             if (i >= max_samples || t > rayLength) {
@@ -121,13 +124,16 @@ vec4 march(vec3 start, vec3 dir, float rayLength, float offset, bool preintegrat
             float beyond = min(leave.x, min(leave.y, leave.z));
             // The first lattice point at or past that.
             int next = max(i + 1, int(ceil((beyond - offset) / sample_distance)));
-            if (empty >= passable) {
+            vec3 entered = floor(blockStart + blockDir * (passedUntil + 1e-3 * sample_distance));
+            if (empty >= passable || (empty > 0.0 && passedUntil >= 0.0 && all(equal(entered, block)))) {
                 i = next;
                 previousPassed = true;
+                passedUntil = beyond;
                 continue;
             }
             sampleEnd = empty > 0.0 ? t : beyond;
             resume = empty > 0.0 ? next : 0;
+            resumeFrom = beyond;
             break;
         }
         if (done)
@@ -157,6 +163,7 @@ vec4 march(vec3 start, vec3 dir, float rayLength, float offset, bool preintegrat
                 break;
         }
         previousPassed = resume > i;
+        passedUntil = previousPassed ? resumeFrom : -1.0;
         i = max(i, resume);
     }
     return result;
@@ -170,12 +177,14 @@ vec3 shade(vec3 colour, float alpha, vec3 position)
     // longer: the lit sample may lie up to a step from the surface it stands for.
     vec3 tc = position * texScaleFactors;
     vec3 reach = max(vec3(dX.x, dY.y, dZ.z), sample_distance * texScaleFactors);
-    vec3 x = vec3(reach.x, 0.0, 0.0);
-    vec3 y = vec3(0.0, reach.y, 0.0);
-    vec3 z = vec3(0.0, 0.0, reach.z);
-    vec3 difference = vec3(intensityAtTexel(tc + x) - intensityAtTexel(tc - x),
-                           intensityAtTexel(tc + y) - intensityAtTexel(tc - y),
-                           intensityAtTexel(tc + z) - intensityAtTexel(tc - z));
+    // In a loop: a software renderer runs the straight code of a branch for every pixel
+    // of a group, lit or not, but leaves a loop after one pass when none is lit.
+    vec3 difference = vec3(0.0);
+    for (int a = 0; a < 3; ++a) {
+        vec3 axis = vec3(equal(ivec3(a), ivec3(0, 1, 2)));
+        vec3 offset = axis * reach;
+        difference += axis * (intensityAtTexel(tc + offset) - intensityAtTexel(tc - offset));
+    }
     // Per object-space unit, so that anisotropic voxels tilt the normal correctly.
     vec3 gradient = difference * texScaleFactors / reach;
     float magnitude = length(gradient);
@@ -210,32 +219,32 @@ vec3 surfaceNear(vec3 position, vec3 dir)
 
 void main()
 {
-    // A software renderer runs every branch for all pixels of a group, but leaves the
-    // program once every pixel of the group is discarded; the target was cleared to
-    // (0, 0, 0, 0), which is what a discarded pixel keeps.
     vec2 pixel = gl_TexCoord[0].st;
     vec4 direction = texture2D(ray_dirTex, pixel);
     float rayLength = direction.a;
+    vec4 result = vec4(0.0);
 
-    vec3 start = texture2D(ray_start, pixel).rgb;
-    vec3 dir = normalize(direction.rgb);
-    float offset = 0.0;
-    if (useJitter != 0)
-        offset = texture2D(jitter, pixel * tileSize).r * sample_distance;
+    if (rayLength > 0.0) {
+        vec3 start = texture2D(ray_start, pixel).rgb;
+        vec3 dir = normalize(direction.rgb);
+        float offset = 0.0;
+        if (useJitter != 0)
+            offset = texture2D(jitter, pixel * tileSize).r * sample_distance;
 
-    // It leaves a loop, too, as soon as no pixel needs it: so one march per
-    // classification rather than a branch in every step.
-    vec3 strongest;
-    vec4 result;
-    if (usePreint != 0)
-        result = march(start, dir, rayLength, offset, true, strongest);
-    else
-        result = march(start, dir, rayLength, offset, false, strongest);
+        // A software renderer may run both sides of a branch, but it leaves a loop as soon
+        // as no pixel needs it: so one march per classification rather than a branch in
+        // every step.
+        vec3 strongest;
+        if (usePreint != 0)
+            result = march(start, dir, rayLength, offset, true, strongest);
+        else
+            result = march(start, dir, rayLength, offset, false, strongest);
 
-    // Lit once per ray, where it contributes most: a gradient in every step would cost
-    // six more volume reads per step, and a layer shows one kind of surface, so one
-    // normal per pixel looks close to per-step lighting at a fraction of the cost.
-    if (useShading != 0 && result.a > 0.0)
-        result.rgb = shade(result.rgb, result.a, surfaceNear(strongest, dir));
+        // Lit once per ray, where it contributes most: a gradient in every step would
+        // cost six more volume reads per step, and a layer shows one kind of surface, so
+        // one normal per pixel looks close to per-step lighting at a fraction of the cost.
+        if (useShading != 0 && result.a > 0.0)
+            result.rgb = shade(result.rgb, result.a, surfaceNear(strongest, dir));
+    }
     gl_FragColor = result;
 }
