@@ -58,7 +58,7 @@ protected:
         gluUnProject(x, y, 0, objectModelview, projection, viewport, &nearPoint[0], &nearPoint[1], &nearPoint[2]);
         gluUnProject(x, y, 1, objectModelview, projection, viewport, &farPoint[0], &farPoint[1], &farPoint[2]);
         return reference::castRay(nearPoint, farPoint, {0, 0, 0},
-                                  {caster->scale[0], caster->scale[1], caster->scale[2]});
+                                  {caster->scale[0], caster->scale[1], std::min(caster->scale[2], clipTop)});
     }
 
     // Whether the four corners of a pixel agree on hitting the box: only there is the
@@ -139,25 +139,38 @@ protected:
     std::unique_ptr<Classification::PreintTransferFunction1D> tf;
     std::unique_ptr<GLSLRaycaster> caster;
     GLdouble projection[16], objectModelview[16];
+    double clipTop = 1.0;     // upper z of the box the rays are cut to
 };
 
 } // namespace
 
 TEST_F(RaycasterReference, RayImagesMatchExactBoxIntersections)
 {
+    enum Coverage { Partial, Full, None };
     struct View {
         const char* name;
-        bool inside;
+        Coverage coverage;
         double fovy, nearPlane;
         Vec3 eye, centre;
+        GLenum callersCullFace;  // left by the caller; the passes must not depend on it
+        double clipTop;          // upper z of the clip box (the volume's is 0.5)
     };
     // World coordinates: the box is centred on the origin, (+-0.5, +-0.5, +-0.25).
-    const View views[] = {{"camera outside", false, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}},
-                          {"camera inside", true, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}}};
+    const View views[] = {{"camera outside", Partial, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, 0.5},
+                          {"camera inside", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_BACK, 0.5},
+                          {"camera inside, caller culls front faces", Full, 80, 0.01, {0.1, 0.05, 0.02},
+                           {0.5, 0.2, -0.1}, GL_FRONT, 0.5},
+                          // Its coincident front and back faces would start the rays on the
+                          // near plane and cast them through the whole volume.
+                          {"clip box without thickness", None, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, 0.0}};
     for (const View& view : views) {
         SCOPED_TRACE(view.name);
         placeCamera(view.fovy, view.nearPlane, view.eye, view.centre);
+        caster->params.clipMax[2] = clipTop = view.clipTop;
+        glCullFace(view.callersCullFace);
         renderWithoutShading();
+        EXPECT_EQ(gltest::getInteger(GL_CULL_FACE_MODE), GLint(view.callersCullFace));
+        glCullFace(GL_BACK);
         const std::vector<float> start = raytest::readTarget(caster->rayStartTexture);
         const std::vector<float> end = raytest::readTarget(caster->rayEndTexture);
         const std::vector<float> dir = raytest::readTarget(caster->rayDirTexture);
@@ -195,8 +208,11 @@ TEST_F(RaycasterReference, RayImagesMatchExactBoxIntersections)
                                   << start[i] << ", " << start[i + 1] << ", " << start[i + 2];
             }
         EXPECT_EQ(mismatches, 0);
-        EXPECT_GT(hits, kSize * kSize / 4);
-        if (view.inside)
+        if (view.coverage == None)
+            EXPECT_EQ(hits, 0);
+        else
+            EXPECT_GT(hits, kSize * kSize / 4);
+        if (view.coverage == Full)
             EXPECT_EQ(misses, 0);                   // from inside, every ray leaves the box
         else
             EXPECT_GT(misses, kSize * kSize / 10);  // the box does not fill the picture
