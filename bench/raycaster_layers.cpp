@@ -11,7 +11,9 @@
 #include "classification/PreintTransferFunction1D.h"
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
+#include "render/BoundingGeometry.h"
 #include "render/GLSLRaycaster.h"
+#include "render/OccupancyGrid.h"
 #include "tools/session/PrivateGLWindow.h"
 #include "volume/MetaImageLoader.h"
 
@@ -335,7 +337,47 @@ void BM_Layer(benchmark::State& state, int layer, bool baseline)
         glFinish();
     }
     state.counters["covered"] = l.covered;
+    if (!baseline && caster.occupancy) {
+        // Share of the octree's leaves that may show through the layer's table.
+        const std::vector<unsigned char>& cells = caster.occupancy->cells;
+        state.counters["shows"] = double(std::count(cells.begin(), cells.end(), 0)) / double(cells.size());
+    }
     state.SetLabel(scene().volume.source);
+}
+
+// Rebuilding a layer's occupancy grid: as at start-up (the tree is new), and after its
+// table changed (the organ's shape between level 0's and the file's, as a level change
+// does; the rasterisation of the table itself is not timed).
+void BM_Occupancy(benchmark::State& state, int layer, bool tableChange)
+{
+    Layer& l = scene().layers[layer];
+    GLSLRaycaster& caster = *l.caster;
+    const bool preint = layer == 0;
+    int flip = 0, unchanged = 0;
+    for (auto _ : state) {
+        if (tableChange) {
+            state.PauseTiming();
+            if (flip++ % 2) {
+                applyPreset0(*l.tf);
+            } else {
+                l.tf->removeShape("test");
+                setTrapezoid(*l.tf, "test", {{0.3f, 0}, {0.35f, 0.8f}, {0.4f, 0.8f}, {0.45f, 0}},
+                             {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}});
+                l.tf->computeVisibleRange();
+                l.tf->update();
+            }
+            state.ResumeTiming();
+        } else {
+            caster.occupancy->invalidate();
+        }
+        if (!caster.occupancy->update(caster.blockGeometry->root.get(), caster.blockGeometry->maxLevel,
+                                      caster.scale, l.tf.get(), preint))
+            ++unchanged;
+        glFinish();
+    }
+    if (tableChange && flip % 2)
+        applyPreset0(*l.tf);  // the organ layer is timed with level 0's shape
+    state.counters["unchanged"] = unchanged;  // builds that found nothing to do: should be 0
 }
 
 // Prints each layer's time as a multiple of its baseline after the usual table; with
@@ -389,6 +431,9 @@ QUILLET_LAYER_BENCH(skeleton, 1, false);
 QUILLET_LAYER_BENCH(body_baseline, 0, true);
 QUILLET_LAYER_BENCH(organ, 2, false);
 QUILLET_LAYER_BENCH(organ_baseline, 2, true);
+BENCHMARK_CAPTURE(BM_Occupancy, skin_startup, 0, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Occupancy, organ_startup, 2, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Occupancy, organ_table_change, 2, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

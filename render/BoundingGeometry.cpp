@@ -146,11 +146,22 @@ void BoundingGeometry::rebuildVertexBuffer()
     vertexBuffer->upload(vertices.get(), blockCount * kBytesPerBox);
 }
 
+bool BoundingGeometry::clipHidesAll() const
+{
+    if (!root || root->clipped)
+        return true;
+    for (int a = 0; a < 3; ++a)
+        if (root->box.clippedMax[a] - root->box.clippedMin[a] < scale[a] / dims[a])
+            return true;
+    return false;
+}
+
 void BoundingGeometry::drawClippedBox()
 {
     // A clip box that misses the volume leaves an inverted box, which would send rays
-    // through the space beside the volume: draw nothing instead.
-    if (!root || root->clipped)
+    // through the space beside the volume, and one thinner than a voxel has front and
+    // back faces that no depth test tells apart: draw nothing instead.
+    if (clipHidesAll())
         return;
     static float corners[floatsPerBox];
     drawFromClient(root->box.clippedMin, root->box.clippedMax, corners);

@@ -45,6 +45,9 @@ public:
     // Writes the visible boxes to `vertices` and uploads them.
     void rebuildVertexBuffer();
 
+    // Whether the last clip box leaves nothing to draw: it misses the volume, or it is
+    // thinner than a voxel along an axis.
+    bool clipHidesAll() const;
     // The whole volume's box, cut to the last clip box or not, from client memory.
     void drawClippedBox();
     void drawBox();

@@ -28,7 +28,12 @@ void scanValueRange(const T* voxels, const int* dims, const double* unitMin, con
     int first[3], end[3];
     for (int a = 0; a < 3; ++a) {
         first[a] = std::max(0, static_cast<int>(dims[a] * unitMin[a]) - 1);
-        end[a] = std::min(dims[a], static_cast<int>(dims[a] * unitMax[a]) + 1);
+        // At its far side the sampler reads voxel ceil(D u - 0.5). Where blocks split the
+        // voxels evenly that is the layer after the block; where a border falls past a
+        // voxel's middle (113 voxels in 32 blocks) it is one further, which the ray
+        // caster's empty-space skipping must not miss.
+        const double far = dims[a] * unitMax[a];
+        end[a] = std::min(dims[a], std::max(static_cast<int>(far), static_cast<int>(std::ceil(far - 0.5))) + 1);
     }
     T lowest = std::numeric_limits<T>::max();
     T highest = 0;

@@ -8,6 +8,7 @@
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/BoundingGeometry.h"
+#include "render/OccupancyGrid.h"
 #include "render/RaySetupPrograms.h"
 #include "render/RaycasterSupport.h"
 #include "volume/IntensityRange.h"
@@ -42,7 +43,7 @@ GLSLRaycaster::GLSLRaycaster()
       rayDirectionFragment(nullptr), raycastVertex(nullptr), raycastFragment(nullptr),
       rayDirTexture(nullptr), rayStartTexture(nullptr), rayEndTexture(nullptr),
       resultTexture(nullptr), volumeTexture(nullptr), depthRenderbuffer(0),
-      blockGeometry(nullptr), framebuffer(nullptr), sentEye{0, 0, 0}
+      blockGeometry(nullptr), occupancy(nullptr), framebuffer(nullptr), sentEye{0, 0, 0}
 {
     sentParams = params;
     params.blockMode = 1;
@@ -84,6 +85,7 @@ GLSLRaycaster::~GLSLRaycaster()
     // and stays.
     delete volumeTexture;
     delete blockGeometry;
+    delete occupancy;
     glDeleteRenderbuffersEXT(1, &depthRenderbuffer);
     for (GLSLShader* shader : {nearPlaneVertex, nearPlaneFragment, cubeVertex, cubeFragment,
                                rayDirectionVertex, rayDirectionFragment, raycastVertex,
@@ -172,6 +174,9 @@ void GLSLRaycaster::loadVolume(Voxel* data, int w, int h, int d, float sx, float
     using TreeVoxel = typename std::conditional<isByte, unsigned char, unsigned short>::type;
 
     volumeTexture->type = isByte ? GL_UNSIGNED_BYTE : GL_UNSIGNED_SHORT;
+    // Unsized GL_INTENSITY is stored with 8 bits: a 16-bit CT would lose its low bits
+    // (terraced surfaces), so 16-bit volumes get 16-bit texels.
+    volumeTexture->internalFormat = isByte ? GL_INTENSITY : GL_INTENSITY16;
     volumeTexture->setSize(w, h, d);
     spacing[0] = sx;
     spacing[1] = sy;
@@ -191,6 +196,33 @@ void GLSLRaycaster::loadVolume(Voxel* data, int w, int h, int d, float sx, float
         blockGeometry->refreshSigned(reinterpret_cast<const unsigned short*>(data));
         uploadVolume(data);
     }
+    if (!occupancy) {
+        occupancy = new OccupancyGrid();
+        occupancy->texture.unit = RaycastUnit::kOccupancy;
+    }
+    occupancy->invalidate();
+    sendOccupancyParameters();
+}
+
+// The occupancy grid has one texel per leaf of the octree, whose levels are fixed when
+// the block geometry is created.
+void GLSLRaycaster::sendOccupancyParameters()
+{
+    GLSLProgram* program = raycastProgram;
+    float blocks[3], toBlocks[3], lastTexel[3];
+    const int allocated[3] = {volumeTexture->allocWidth, volumeTexture->allocHeight,
+                              volumeTexture->allocDepth};
+    for (int a = 0; a < 3; ++a) {
+        blocks[a] = float(1 << blockGeometry->maxLevel[a]);
+        toBlocks[a] = float(blocks[a] / scale[a]);
+        lastTexel[a] = float((volumeSize[a] - 0.5) / allocated[a]);
+    }
+    glUseProgram(program->handle);
+    setSampler(program, "occupancy", RaycastUnit::kOccupancy);
+    setUniform3f(program, "occupancySize", blocks[0], blocks[1], blocks[2]);
+    setUniform3f(program, "occupancyScale", toBlocks[0], toBlocks[1], toBlocks[2]);
+    setUniform3f(program, "volumeTexelMax", lastTexel[0], lastTexel[1], lastTexel[2]);
+    glUseProgram(0);
 }
 
 void GLSLRaycaster::uploadVolume(const void* data)

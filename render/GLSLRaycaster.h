@@ -12,6 +12,7 @@ class GLSLProgram;
 struct GLSLShader;
 class FramebufferObject;
 class BoundingGeometry;
+class OccupancyGrid;
 namespace GLTex {
 class GLTex2D;
 class GLTex3D;
@@ -27,6 +28,7 @@ constexpr int kVolume = 3;            // "volume"
 constexpr int kJitter = 4;            // "jitter"
 constexpr int kPreintegration = 5;    // "preint_function"
 constexpr int kTransferFunction2D = 6; // "transfer_function2D"
+constexpr int kOccupancy = 7;         // "occupancy": empty-space skipping inside the rays
 }
 
 // The owner's order: construct; set params.transferFunction; build raycastProgram from
@@ -91,6 +93,7 @@ public:
     GLTex::GLTex3D* volumeTexture;   // normalised intensities; storage raised to powers of two
     GLuint depthRenderbuffer;        // 24-bit depth of the target size; 0 = not created
     BoundingGeometry* blockGeometry; // owned; null until the first volume
+    OccupancyGrid* occupancy;        // owned; one texel per octree leaf; null until the first volume
     FramebufferObject* framebuffer;  // owned; colour attachment 0 swapped per pass
     float sentEye[3];                // "eye" last sent to raycastProgram; (0, 0, 0) at first
 
@@ -106,10 +109,12 @@ private:
     template <typename Voxel>
     void loadVolume(Voxel* data, int w, int h, int d, float sx, float sy, float sz);
     void uploadVolume(const void* data);
+    void sendOccupancyParameters();
 
     // The frame (GLSLRaycasterFrame.cpp), in the order render() runs them.
     void updatePreintegration();
     void updateBlockGeometry();
+    void updateOccupancy();
     void placeCameraAndLight();
     void drawRayEnds();
     void drawRayDirections();

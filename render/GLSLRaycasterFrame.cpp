@@ -10,6 +10,7 @@
 #include "gl/VertexBufferObject.h"
 #include "render/BoundingGeometry.h"
 #include "render/Matrix4.h"
+#include "render/OccupancyGrid.h"
 #include "render/RaycasterSupport.h"
 
 #include <GL/glu.h>
@@ -23,7 +24,9 @@ using raycast::differs;
 
 void GLSLRaycaster::drawBoundingGeometry()
 {
-    if (!blockGeometry)
+    // A clip box thinner than a voxel leaves nothing to cast through; its coincident
+    // front and back faces would otherwise leave the rays on the near plane.
+    if (!blockGeometry || blockGeometry->clipHidesAll())
         return;
     if (params.useBlocks) {
         glVertexPointer(3, GL_FLOAT, 0, nullptr);
@@ -40,9 +43,12 @@ void GLSLRaycaster::render()
 {
     updatePreintegration();
     updateBlockGeometry();
+    updateOccupancy();
 
     // The volume box [0, scale] is drawn centred on the modelview origin.
     const bool depthWasEnabled = glIsEnabled(GL_DEPTH_TEST);
+    GLint callersCullFace = GL_BACK;
+    glGetIntegerv(GL_CULL_FACE_MODE, &callersCullFace);
     if (!depthWasEnabled)
         glEnable(GL_DEPTH_TEST);
     GLint savedViewport[4];
@@ -65,6 +71,7 @@ void GLSLRaycaster::render()
     glColor4f(1, 1, 1, 1);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
+    glCullFace(GLenum(callersCullFace));
     if (!depthWasEnabled)
         glDisable(GL_DEPTH_TEST);
 }
@@ -97,6 +104,15 @@ void GLSLRaycaster::updateBlockGeometry()
     blockGeometry->setMode(params.blockMode);
 }
 
+// Classified against the table the ray-casting program will sample this frame; rebuilt
+// only when that table, the classification mode or the tree changed.
+void GLSLRaycaster::updateOccupancy()
+{
+    if (occupancy && blockGeometry)
+        occupancy->update(blockGeometry->root.get(), blockGeometry->maxLevel, scale,
+                          params.transferFunction, params.usePreint);
+}
+
 // Eye and light in the object space of the current (centred) modelview.
 void GLSLRaycaster::placeCameraAndLight()
 {
@@ -127,6 +143,8 @@ void GLSLRaycaster::drawRayEnds()
     framebuffer->attach_texture(GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, rayStartTexture->handle, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
+    // The near-plane quad is a front face: whatever face the caller culls, keep it.
+    glCullFace(GL_BACK);
     glUseProgram(nearPlaneProgram->handle);
     glBegin(GL_QUADS);
     glVertex3f(-1, 1, -1);
@@ -194,6 +212,27 @@ void GLSLRaycaster::castRays()
 {
     framebuffer->attach_texture(GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, resultTexture->handle, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // No ray leaves the projection of the clipped box, and a pixel without a ray stays
+    // as cleared: only the pixels inside it run the program. A software renderer runs
+    // the whole program for every pixel it shades, whether its ray is empty or not.
+    int rect[4] = {0, 0, targetWidth, targetHeight};
+    if (blockGeometry && blockGeometry->root) {
+        double modelview[16], projection[16];
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        const NodeBox& box = blockGeometry->root->box;
+        if (!projectedBoxRectangle(modelview, projection, box.clippedMin, box.clippedMax, targetWidth,
+                                   targetHeight, rect)) {
+            rect[0] = rect[1] = 0;
+            rect[2] = targetWidth;
+            rect[3] = targetHeight;
+        }
+    }
+    const GLboolean scissorWasEnabled = glIsEnabled(GL_SCISSOR_TEST);
+    GLint callersScissor[4];
+    glGetIntegerv(GL_SCISSOR_BOX, callersScissor);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(rect[0], rect[1], rect[2], rect[3]);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -212,6 +251,9 @@ void GLSLRaycaster::castRays()
         bindOnUnit(tf->getTexture());
     bindOnUnit(volumeTexture);
     bindOnUnit(RaycastUnit::kJitter, GL_TEXTURE_2D, jitterTexture);
+    // Before the tables, so that the last unit bound stays the table's.
+    if (occupancy)
+        bindOnUnit(&occupancy->texture);
     if (tf)
         bindOnUnit(&tf->preintTexture);
     if (params.transferFunction2D)
@@ -230,6 +272,9 @@ void GLSLRaycaster::castRays()
     glDrawArrays(GL_QUADS, 0, 4);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+    glScissor(callersScissor[0], callersScissor[1], callersScissor[2], callersScissor[3]);
+    if (!scissorWasEnabled)
+        glDisable(GL_SCISSOR_TEST);
 
     glUseProgram(0);
     glPopMatrix();

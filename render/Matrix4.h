@@ -9,3 +9,10 @@ bool invertMatrix4(const double m[16], double inv[16]);
 
 // out = the first three components of m x (p, 1); no division by w.
 void transformPoint4(const double m[16], const float p[3], float out[3]);
+
+// The window-space rectangle (x, y, width, height; origin bottom left) that holds the
+// projection of the box [lo, hi] through modelview m and projection p into a viewport of
+// width x height pixels, grown to whole pixels and cut to the viewport. False when a
+// corner lies at or behind the eye, where the projection does not bound the box.
+bool projectedBoxRectangle(const double m[16], const double p[16], const double lo[3],
+                           const double hi[3], int width, int height, int rect[4]);

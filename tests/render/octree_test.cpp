@@ -118,6 +118,12 @@ TEST(Octree, LeafRangeTakesOneVoxelMarginAndTheLastLayer)
     EXPECT_EQ(highX->box.valueMax, float(51 / 255.0)); // x = 7 is scanned, 255 at x = 4 is not here
     EXPECT_EQ(leafAt(*tree, 0.9, 0.9, 0.1)->box.valueMin, float(20 / 255.0)) << "x = 2 lies outside the upper block's margin";
 
+    // 7 voxels in 4 leaves: the first leaf ends at x = 1.75 voxels, where the sampler
+    // blends voxels 1 and 2, so voxel 2 belongs to its range.
+    Volume<unsigned char> uneven(7, 2, 2, 0);
+    uneven.fillX(2, 3, 255);
+    EXPECT_EQ(leafAt(*buildTree(uneven, {2, 0, 0}), 0.1, 0.1, 0.1)->box.valueMax, 1.0f);
+
     // 16-bit voxels divide by 65535.
     Volume<unsigned short> wide(4, 4, 4, 1000);
     EXPECT_EQ(buildTree(wide, {0, 0, 0})->box.valueMin, float(1000 / 65535.0));

@@ -329,6 +329,7 @@ TEST_F(RaycasterSetup, ByteVolumeIsStretchedBeforeItsUpload)
     captureStdout([&] { caster->setVolume(bytes.data(), w, h, d, 1, 1, 1); });
     EXPECT_EQ(bytes[count - 1], 255);  // stretched in place
     EXPECT_EQ(caster->volumeTexture->type, GLenum(GL_UNSIGNED_BYTE));
+    EXPECT_EQ(texLevel(GL_TEXTURE_3D, caster->volumeTexture->handle, GL_TEXTURE_INTENSITY_SIZE), 8);
     std::vector<unsigned short> t = readVolume16(caster->volumeTexture);
     EXPECT_EQ(t[0], 0);
     EXPECT_EQ(t[last], 65535);  // 255 read back as 16 bits
@@ -356,12 +357,11 @@ TEST_F(RaycasterSetup, SignedVolumeTreeIsRefreshedFromTheConvertedValues)
     EXPECT_EQ(converted[0], 0);
     EXPECT_EQ(converted[15], 65535);
     EXPECT_EQ(converted[8], middle);
-    // Uploaded after the conversion (unconverted, -1024 would read as 64512). Mesa keeps
-    // GL_INTENSITY in 8 bits, so the middle value arrives to within half a step of 257.
+    // Uploaded after the conversion (unconverted, -1024 would read as 64512).
     std::vector<unsigned short> t = readVolume16(caster->volumeTexture);
     EXPECT_EQ(t[0], 0);
     EXPECT_EQ(t[15], 65535);
-    EXPECT_NEAR(t[8], middle, 129);
+    EXPECT_EQ(t[8], middle);
 
     // refreshSigned ran on the tree built before: its caches carry the 1.1 mark, and the
     // leaves hold the converted ranges (the lower leaf's margin reaches x = 8).
@@ -374,4 +374,56 @@ TEST_F(RaycasterSetup, SignedVolumeTreeIsRefreshedFromTheConvertedValues)
     EXPECT_FLOAT_EQ(lower.valueMax, float(middle / 65535.0));
     EXPECT_FLOAT_EQ(upper.valueMin, 0.0f);   // margin x = 7
     EXPECT_FLOAT_EQ(upper.valueMax, 1.0f);
+}
+
+TEST_F(RaycasterSetup, SixteenBitVolumeKeepsEveryStepOfSixteen)
+{
+    // A ramp in 4096 steps of 16 (its top at 65535, so that the stretch keeps it): an
+    // 8-bit texture would merge them sixteen at a time, which terraces surfaces. Each
+    // must arrive as its own texel value, and sample as one.
+    auto caster = makeCaster(tf.get(), 32, 32);
+    caster->params.maxLevel[0] = caster->params.maxLevel[1] = caster->params.maxLevel[2] = 1;
+    std::vector<unsigned short> ramp(16 * 16 * 16);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<unsigned short>(16 * i);
+    ramp.back() = 65535;
+    captureStdout([&] { caster->setVolume(ramp.data(), 16, 16, 16, 1, 1, 1); });
+    EXPECT_EQ(texLevel(GL_TEXTURE_3D, caster->volumeTexture->handle, GL_TEXTURE_INTENSITY_SIZE), 16);
+    const std::vector<unsigned short> texels = readVolume16(caster->volumeTexture);
+    ASSERT_EQ(texels.size(), ramp.size());
+    EXPECT_EQ(texels, ramp);  // stretched in place: the same values
+
+    // Sampled at the texel centres through a shader, as the ray caster reads it.
+    const char* fragment = R"(#version 120
+uniform sampler3D volume;
+void main()
+{
+    vec2 p = floor(gl_FragCoord.xy);  // 64 x 64 pixels: x + 64 y is the voxel number
+    float i = p.x + 64.0 * p.y;
+    vec3 voxel = vec3(mod(i, 16.0), mod(floor(i / 16.0), 16.0), floor(i / 256.0));
+    gl_FragColor = vec4(texture3D(volume, (voxel + 0.5) / 16.0).r);
+})";
+    const char* vertex = "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
+    GLSLProgram* program = nullptr;
+    GLSLShader *vs = nullptr, *fs = nullptr;
+    captureStdout([&] { buildProgram(program, vs, fs, vertex, fragment); });
+    gltest::OffscreenTarget target(64, 64, GL_RGBA32F);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_3D, caster->volumeTexture->handle);
+    glUseProgram(program->handle);
+    glUniform1i(glGetUniformLocation(program->handle, "volume"), 0);
+    GLTex::drawViewportQuad();
+    glUseProgram(0);
+    glBindTexture(GL_TEXTURE_3D, 0);
+    const std::vector<float> sampled = target.read();
+    int merged = 0;
+    for (size_t i = 1; i < ramp.size(); ++i)
+        merged += !(sampled[i * 4] > sampled[(i - 1) * 4]);
+    EXPECT_EQ(merged, 0);
+    EXPECT_NEAR(sampled[16 * 4], 256.0 / 65535.0, 1e-6);
+    for (GLSLShader* shader : {vs, fs}) {
+        glDeleteShader(shader->handle);
+        delete shader;
+    }
+    delete program;
 }
