@@ -1,5 +1,5 @@
-// Shared set-up of the end-to-end tests: the built game, the project's data folder and
-// pixel checks on screenshots.
+// Shared set-up of the end-to-end tests: the built game, the project's data folder, waits
+// with wall-clock limits and pixel checks on screenshots.
 #pragma once
 
 #include "tools/session/GameSession.h"
@@ -40,61 +40,20 @@ inline ::testing::Environment* const kSanitizerReportCheck =
     ::testing::AddGlobalTestEnvironment(new SanitizerReportCheck);
 
 using Clock = std::chrono::steady_clock;
-inline Clock::time_point after(double seconds)
+inline Clock::time_point after(double seconds) { return Clock::now() + std::chrono::milliseconds(long(seconds * 1000)); }
+
+// Waits until `done()` holds, for at most `seconds` of wall-clock time.
+template <typename Condition>
+bool waitUntil(Condition done, double seconds)
 {
-    return Clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+    for (auto deadline = after(seconds); Clock::now() < deadline; session::sleepMs(50))
+        if (done())
+            return true;
+    return done();
 }
 
-// Pixels in the rectangle (GL convention: x from the left, y from the bottom) whose
-// colour is within `tolerance` of `colour` on every channel.
-inline int countColour(const session::Image& img, int x0, int y0, int w, int h,
-                       session::Rgb colour, int tolerance = 8)
-{
-    int n = 0;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) {
-            session::Rgb c = img.atFromBottom(x, y);
-            n += std::abs(c.r - colour.r) <= tolerance && std::abs(c.g - colour.g) <= tolerance &&
-                 std::abs(c.b - colour.b) <= tolerance;
-        }
-    return n;
-}
-
-// Leftmost column in the rectangle that holds a pixel of `colour`, or -1.
-inline int leftmostColumn(const session::Image& img, int x0, int y0, int w, int h,
-                          session::Rgb colour, int tolerance = 8)
-{
-    for (int x = x0; x < x0 + w; ++x)
-        if (countColour(img, x, y0, 1, h, colour, tolerance) > 0)
-            return x;
-    return -1;
-}
-
-constexpr session::Rgb kMessageColour{255, 128, 128}; // (1.0, 0.5, 0.5)
-
-// Starts the game and waits for its first frame: the window maps before start-up has
-// loaded everything, so that is the first picture not all clear colour.
-inline ::testing::AssertionResult startAndWaitForFirstFrame(session::GameSession& game,
-                                                            session::Image* frame = nullptr)
-{
-    if (!game.start())
-        return ::testing::AssertionFailure() << "could not start Xvfb or the game";
-    if (game.waitForWindow("Morvo::Quillet", 120).empty())
-        return ::testing::AssertionFailure() << "no window; stderr: " << game.standardError();
-    for (auto deadline = after(240); Clock::now() < deadline && !game.exited(); session::sleepMs(50)) {
-        session::Image shot = game.windowShot();
-        for (uint8_t v : shot.rgb)
-            if (v) {
-                if (frame)
-                    *frame = shot;
-                return ::testing::AssertionSuccess();
-            }
-    }
-    return ::testing::AssertionFailure() << "no frame; stderr: " << game.standardError();
-}
-
-// Regions of the window for picture comparisons (x from the left, y from the top). The
-// bottom rows hold the frame-rate text, which changes every ten frames: left out.
+// Regions of the window (x from the left, y from the top). The bottom rows hold the
+// frame-rate text, which changes every ten frames: left out of picture comparisons.
 constexpr int kFpsRows = 30;
 struct Box {
     int x0, x1, y0, y1; // to exclusive
@@ -108,11 +67,34 @@ inline Box bodyBand(Box half) { return {half.x0, half.x1, 245, 430}; }
 struct Circle {
     int x, y, radius;
     bool outside = false; // everything but the circle
-    bool operator()(int px, int py) const
-    {
-        return ((px - x) * (px - x) + (py - y) * (py - y) <= radius * radius) != outside;
-    }
+    bool operator()(int px, int py) const { return ((px - x) * (px - x) + (py - y) * (py - y) <= radius * radius) != outside; }
 };
+
+// Pixels of the region for which `test(colour)` holds.
+template <typename Region, typename Test>
+int countPixels(const session::Image& img, Region inside, Test test)
+{
+    int n = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            n += inside(x, y) && test(img.at(x, y));
+    return n;
+}
+
+// The overlay's message colour (1.0, 0.5, 0.5), and the organ's reds.
+inline bool messageColour(session::Rgb c) { return std::abs(c.r - 255) <= 8 && std::abs(c.g - 128) <= 8 && std::abs(c.b - 128) <= 8; }
+inline bool reddish(session::Rgb c) { return c.r > 80 && c.r > c.g + 40 && c.r > c.b + 40; }
+
+// Columns [first, last] of the region holding a pixel that passes `test`; {-1, -1} if none.
+template <typename Test>
+std::pair<int, int> columns(const session::Image& img, Box box, Test test)
+{
+    std::pair<int, int> span{-1, -1};
+    for (int x = box.x0; x < box.x1; ++x)
+        if (countPixels(img, Box{x, x + 1, box.y0, box.y1}, test) > 0)
+            span = {span.first < 0 ? x : span.first, x};
+    return span;
+}
 
 // Pixels of the region that differ between the shots; -1 when their sizes differ.
 template <typename Region>
@@ -120,40 +102,8 @@ int changedPixels(const session::Image& a, const session::Image& b, Region insid
 {
     if (a.width != b.width || a.height != b.height)
         return -1;
-    int n = 0;
-    for (int y = 0; y < a.height - kFpsRows; ++y)
-        for (int x = 0; x < a.width; ++x)
-            n += inside(x, y) && !(a.at(x, y) == b.at(x, y));
-    return n;
-}
-
-// First and last column of the rectangle (x from the left, y from the top) holding a
-// pixel brighter than the clear colour, or {-1, -1}.
-inline std::pair<int, int> pictureColumns(const session::Image& img, int x0, int x1, int y0, int y1)
-{
-    std::pair<int, int> span{-1, -1};
-    for (int x = x0; x < x1; ++x)
-        for (int y = y0; y < y1; ++y) {
-            session::Rgb c = img.at(x, y);
-            if (c.r + c.g + c.b > 30) {
-                span = {span.first < 0 ? x : span.first, x};
-                break;
-            }
-        }
-    return span;
-}
-
-// Pixels of the region whose red stands well above green and blue: the organ's colours.
-template <typename Region>
-int reddish(const session::Image& img, Region inside)
-{
-    int n = 0;
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x) {
-            session::Rgb c = img.at(x, y);
-            n += inside(x, y) && c.r > 80 && c.r > c.g + 40 && c.r > c.b + 40;
-        }
-    return n;
+    return countPixels(a, [&](int x, int y) { return y < a.height - kFpsRows && inside(x, y) && !(a.at(x, y) == b.at(x, y)); },
+                       [](session::Rgb) { return true; });
 }
 
 inline int countOccurrences(const std::string& text, const std::string& needle, size_t from = 0)
@@ -164,14 +114,18 @@ inline int countOccurrences(const std::string& text, const std::string& needle, 
     return n;
 }
 
-// Waits until `done()` holds, for at most `seconds` of wall-clock time.
-template <typename Condition>
-bool waitUntil(Condition done, double seconds)
+// Starts the game and waits for its first frame: the window maps before start-up has
+// loaded everything, so that is the first picture not all clear colour.
+inline ::testing::AssertionResult startAndWaitForFirstFrame(session::GameSession& game, session::Image* frame = nullptr)
 {
-    for (auto deadline = after(seconds); Clock::now() < deadline; session::sleepMs(50))
-        if (done())
-            return true;
-    return done();
+    if (!game.start() || game.waitForWindow("Morvo::Quillet", 120).empty())
+        return ::testing::AssertionFailure() << "no window; stderr: " << game.standardError();
+    session::Image shot;
+    if (!waitUntil([&] { shot = game.windowShot(); return game.exited() || countPixels(shot, Box{0, shot.width, 0, shot.height}, [](session::Rgb c) { return c.r || c.g || c.b; }) > 0; }, 240) || game.exited())
+        return ::testing::AssertionFailure() << "no frame; stderr: " << game.standardError();
+    if (frame)
+        *frame = shot;
+    return ::testing::AssertionSuccess();
 }
 
 // The picture once everything sent to the game so far shows in full. Each frame casts
@@ -182,11 +136,9 @@ bool waitUntil(Condition done, double seconds)
 inline session::Image settledPicture(session::GameSession& game, double timeoutSeconds = 120)
 {
     const long start = game.framesShown();
-    for (auto deadline = after(timeoutSeconds); start >= 0 && Clock::now() < deadline && !game.exited();
-         session::sleepMs(5)) {
+    for (auto deadline = after(timeoutSeconds); start >= 0 && Clock::now() < deadline && !game.exited(); session::sleepMs(5))
         if (game.framesShown() >= start + 8)
             return game.windowShot();
-    }
     return {};
 }
 
