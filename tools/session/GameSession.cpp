@@ -118,10 +118,12 @@ GameSession::~GameSession()
     if (stdinFd_ >= 0)
         close(stdinFd_);
     xvfb_.reset();
-    if (ownsWorkDir_) {
-        std::error_code ec;
+    std::error_code ec;
+    if (ownsWorkDir_)
         fs::remove_all(workDir_, ec);
-    }
+    for (const std::string& capture : {outPath_, errPath_}) // kept above as the report
+        if (!capture.empty())
+            fs::remove(capture, ec);
 }
 
 bool GameSession::start()
