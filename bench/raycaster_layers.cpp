@@ -7,7 +7,7 @@
 //
 // Uses data/taa.mhd and the data/tfn files when they are there; otherwise a synthetic
 // signed 16-bit body of about the same size with stand-in transfer functions. Starts its
-// own Xvfb. By default each case runs 5 times in random order and medians are compared.
+// own Xvfb. By default each case runs 3 times in random order and medians are compared.
 #include "classification/PreintTransferFunction1D.h"
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
@@ -32,6 +32,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -342,6 +344,7 @@ void BM_Layer(benchmark::State& state, int layer, bool baseline)
 // --benchmark_repetitions the medians are compared.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    explicit RatioReporter(OutputOptions options) : ConsoleReporter(options) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
@@ -358,6 +361,8 @@ public:
     }
     void printRatios()
     {
+        if (milliseconds.empty())  // nothing ran: --benchmark_list_tests, a filter matching none
+            return;
         std::printf("\nlayer      ms/render  baseline ms  ratio\n");
         const char* baselines[3] = {"body_baseline", "body_baseline", "organ_baseline"};
         for (int i = 0; i < 3; ++i) {
@@ -380,10 +385,22 @@ private:
     std::map<std::string, std::vector<double>> milliseconds;
 };
 
+// Colour only on a terminal, unless --benchmark_color says otherwise: the console
+// reporter that the library picks by itself does the same, a reporter made here does not.
+benchmark::ConsoleReporter::OutputOptions outputOptions(int argc, char** argv)
+{
+    std::string colour = "auto";
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--benchmark_color=", 18) == 0)
+            colour = argv[i] + 18;
+    bool on = colour == "auto" ? isatty(STDOUT_FILENO) != 0 : colour == "true" || colour == "yes" || colour == "1";
+    return on ? benchmark::ConsoleReporter::OO_ColorTabular : benchmark::ConsoleReporter::OO_Tabular;
+}
+
 } // namespace
 
 #define QUILLET_LAYER_BENCH(name, layer, baseline) \
-    BENCHMARK_CAPTURE(BM_Layer, name, layer, baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)
+    BENCHMARK_CAPTURE(BM_Layer, name, layer, baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5)
 QUILLET_LAYER_BENCH(skin, 0, false);
 QUILLET_LAYER_BENCH(skeleton, 1, false);
 QUILLET_LAYER_BENCH(body_baseline, 0, true);
@@ -393,21 +410,22 @@ QUILLET_LAYER_BENCH(organ_baseline, 2, true);
 int main(int argc, char** argv)
 {
     // Other processes share the processor: by default repeat, interleave the runs of the
-    // layers and their baselines at random and compare medians. Options given on the
-    // command line come later and win.
+    // layers and their baselines at random and compare medians. Three short repetitions
+    // keep a run near 15 s. Options given on the command line come later and win.
     std::vector<char*> args = {argv[0]};
-    char repetitions[] = "--benchmark_repetitions=5";
+    char repetitions[] = "--benchmark_repetitions=3";
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     char aggregates[] = "--benchmark_report_aggregates_only=true";
     args.insert(args.end(), {repetitions, interleave, aggregates});
     args.insert(args.end(), argv + 1, argv + argc);
     int count = int(args.size());
+    const auto output = outputOptions(count, args.data());
     benchmark::Initialize(&count, args.data());
     session::PrivateGLWindow window(count, args.data(), 832, 642, "quillet ray caster bench");
     if (!window.ready())
         return 1;
 
-    RatioReporter reporter;
+    RatioReporter reporter(output);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();
     benchmark::Shutdown();
