@@ -5,9 +5,10 @@
 // are the skin's, so the body has one baseline. The ratios printed at the end show what
 // classification and lighting cost and what early termination saves.
 //
-// Uses data/taa.mhd and the data/tfn files when they are there; otherwise a synthetic
-// signed 16-bit body of about the same size with stand-in transfer functions. Starts its
-// own Xvfb. By default each case runs 3 times in random order and medians are compared.
+// Uses the build's run folder (build/data: taa.mhd, the tfn files) when the volume is
+// there; otherwise a synthetic signed 16-bit body of about the same size with stand-in
+// transfer functions. Starts its own Xvfb. By default each case runs 3 times in random
+// order and medians are compared.
 #include "classification/PreintTransferFunction1D.h"
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
@@ -83,7 +84,7 @@ bool loadGameVolume(Volume& v)
     v.type = r.voxelType;
     v.bytes.assign(r.voxels, r.voxels + count * voxelBytes);
     delete[] r.voxels;
-    v.source = "data/taa.mhd";
+    v.source = "build/data/taa.mhd";
     return true;
 }
 
@@ -126,7 +127,7 @@ void makeSyntheticBody(Volume& v)
                 hu[(size_t(z) * Y + y) * X + x] = short(value);
             }
     hu[0] = 3071;  // the full CT range, as a scanner's table marker would give
-    v.source = "synthetic body 160 x 128 x 256 (data/taa.mhd not generated yet)";
+    v.source = "synthetic body 160 x 128 x 256 (taa.mhd not generated yet)";
 }
 
 using Point = Classification::ShapePoint;
@@ -287,7 +288,7 @@ Scene& scene()
         auto* s = new Scene();
         if (!loadGameVolume(s->volume))
             makeSyntheticBody(s->volume);
-        const bool ownFiles = s->volume.source == "data/taa.mhd";
+        const bool ownFiles = s->volume.source == "build/data/taa.mhd";
         QuietStdout quiet;
         for (int i = 0; i < 3; ++i) {
             Layer& layer = s->layers[i];

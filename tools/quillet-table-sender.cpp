@@ -50,9 +50,10 @@ const char* kUsage =
     "  --points K        points tracked at once, 1 to 64, each 40 pixels below the one\n"
     "                    before (default 1)\n"
     "  --id ID           id of the first point, the others count up from it (default 1)\n"
-    "  --first-frame F   number of the first frame, 1 to %d (default 1). The game ignores\n"
-    "                    frames not above the last one it received, so a second run needs\n"
-    "                    a later first frame: the line this program ends with names one\n"
+    "  --first-frame F   number of the first frame, 1 to %d (default 1);\n"
+    "                    the game ignores frames not above the last one it received, so\n"
+    "                    a second run needs a later first frame: the last line of the\n"
+    "                    first run names one\n"
     "  --flood SECONDS   send without pause for that long (up to %g), the path over and\n"
     "                    over, instead of stepping through it once\n"
     "  --help            this text\n";
