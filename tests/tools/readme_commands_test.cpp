@@ -85,7 +85,7 @@ std::vector<fs::path> namedPaths(const std::string& command)
 
 int run(const std::string& command, const fs::path& cwd)
 {
-    const std::string line = "cd '" + cwd.string() + "' && " + command + " >out.txt 2>&1";
+    const std::string line = "cd '" + cwd.string() + "' && " + command + " >out.txt 2>err.txt";
     int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
