@@ -1,7 +1,7 @@
 // Empty-space skipping at the game's levels (5, 5, 5): building the octree, one full
-// classification of it, and one rebuild of the vertex buffer. Measures the game's
-// data/taa.mhd; while that is an empty placeholder, a synthetic signed 16-bit body of
-// comparable size (160 x 128 x 256). Starts its own Xvfb for the GL buffers.
+// classification of it, and one rebuild of the vertex buffer. Measures the volume of
+// the build's run folder (build/data/taa.mhd); while that is missing, a synthetic signed
+// 16-bit body of comparable size (160 x 128 x 256). Starts its own Xvfb for the GL buffers.
 #include "render/BoundingGeometry.h"
 #include "tools/session/PrivateGLWindow.h"
 #include "volume/IntensityRange.h"

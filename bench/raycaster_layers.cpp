@@ -5,9 +5,10 @@
 // are the skin's, so the body has one baseline. The ratios printed at the end show what
 // classification and lighting cost and what early termination saves.
 //
-// Uses data/taa.mhd and the data/tfn files when they are there; otherwise a synthetic
-// signed 16-bit body of about the same size with stand-in transfer functions. Starts its
-// own Xvfb. By default each case runs 5 times in random order and medians are compared.
+// Uses the build's run folder (build/data: taa.mhd, the tfn files) when the volume is
+// there; otherwise a synthetic signed 16-bit body of about the same size with stand-in
+// transfer functions. Starts its own Xvfb. By default each case runs 3 times in random
+// order and medians are compared.
 #include "classification/PreintTransferFunction1D.h"
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
@@ -34,6 +35,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -83,7 +86,7 @@ bool loadGameVolume(Volume& v)
     v.type = r.voxelType;
     v.bytes.assign(r.voxels, r.voxels + count * voxelBytes);
     delete[] r.voxels;
-    v.source = "data/taa.mhd";
+    v.source = "build/data/taa.mhd";
     return true;
 }
 
@@ -126,7 +129,7 @@ void makeSyntheticBody(Volume& v)
                 hu[(size_t(z) * Y + y) * X + x] = short(value);
             }
     hu[0] = 3071;  // the full CT range, as a scanner's table marker would give
-    v.source = "synthetic body 160 x 128 x 256 (data/taa.mhd not generated yet)";
+    v.source = "synthetic body 160 x 128 x 256 (taa.mhd not generated yet)";
 }
 
 using Point = Classification::ShapePoint;
@@ -287,7 +290,7 @@ Scene& scene()
         auto* s = new Scene();
         if (!loadGameVolume(s->volume))
             makeSyntheticBody(s->volume);
-        const bool ownFiles = s->volume.source == "data/taa.mhd";
+        const bool ownFiles = s->volume.source == "build/data/taa.mhd";
         QuietStdout quiet;
         for (int i = 0; i < 3; ++i) {
             Layer& layer = s->layers[i];
@@ -384,6 +387,7 @@ void BM_Occupancy(benchmark::State& state, int layer, bool tableChange)
 // --benchmark_repetitions the medians are compared.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    explicit RatioReporter(OutputOptions options) : ConsoleReporter(options) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
@@ -400,6 +404,8 @@ public:
     }
     void printRatios()
     {
+        if (milliseconds.empty())  // nothing ran: --benchmark_list_tests, a filter matching none
+            return;
         std::printf("\nlayer      ms/render  baseline ms  ratio\n");
         const char* baselines[3] = {"body_baseline", "body_baseline", "organ_baseline"};
         for (int i = 0; i < 3; ++i) {
@@ -422,10 +428,22 @@ private:
     std::map<std::string, std::vector<double>> milliseconds;
 };
 
+// Colour only on a terminal, unless --benchmark_color says otherwise: the console
+// reporter that the library picks by itself does the same, a reporter made here does not.
+benchmark::ConsoleReporter::OutputOptions outputOptions(int argc, char** argv)
+{
+    std::string colour = "auto";
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--benchmark_color=", 18) == 0)
+            colour = argv[i] + 18;
+    bool on = colour == "auto" ? isatty(STDOUT_FILENO) != 0 : colour == "true" || colour == "yes" || colour == "1";
+    return on ? benchmark::ConsoleReporter::OO_ColorTabular : benchmark::ConsoleReporter::OO_Tabular;
+}
+
 } // namespace
 
 #define QUILLET_LAYER_BENCH(name, layer, baseline) \
-    BENCHMARK_CAPTURE(BM_Layer, name, layer, baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)
+    BENCHMARK_CAPTURE(BM_Layer, name, layer, baseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5)
 QUILLET_LAYER_BENCH(skin, 0, false);
 QUILLET_LAYER_BENCH(skeleton, 1, false);
 QUILLET_LAYER_BENCH(body_baseline, 0, true);
@@ -438,21 +456,22 @@ BENCHMARK_CAPTURE(BM_Occupancy, organ_table_change, 2, true)->Unit(benchmark::kM
 int main(int argc, char** argv)
 {
     // Other processes share the processor: by default repeat, interleave the runs of the
-    // layers and their baselines at random and compare medians. Options given on the
-    // command line come later and win.
+    // layers and their baselines at random and compare medians. Three short repetitions
+    // keep a run near 15 s. Options given on the command line come later and win.
     std::vector<char*> args = {argv[0]};
-    char repetitions[] = "--benchmark_repetitions=5";
+    char repetitions[] = "--benchmark_repetitions=3";
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     char aggregates[] = "--benchmark_report_aggregates_only=true";
     args.insert(args.end(), {repetitions, interleave, aggregates});
     args.insert(args.end(), argv + 1, argv + argc);
     int count = int(args.size());
+    const auto output = outputOptions(count, args.data());
     benchmark::Initialize(&count, args.data());
     session::PrivateGLWindow window(count, args.data(), 832, 642, "quillet ray caster bench");
     if (!window.ready())
         return 1;
 
-    RatioReporter reporter;
+    RatioReporter reporter(output);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();
     benchmark::Shutdown();

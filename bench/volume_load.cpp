@@ -1,7 +1,8 @@
 // Start-up cost of the volume: the game loads it once per layer, six times in all, and
 // each time reads the raw file, stretches the intensities and computes the histogram.
-// Measures the game's own data/taa.mhd; while that is an empty placeholder, a synthetic
-// MET_SHORT volume of comparable size (160 x 128 x 256) written to a temporary folder.
+// Measures the volume of the build's run folder (build/data/taa.mhd); while that is
+// missing, a synthetic MET_SHORT volume of comparable size (160 x 128 x 256) written to
+// a temporary folder.
 #include "volume/Diagram.h"
 #include "volume/IntensityRange.h"
 #include "volume/MetaImageLoader.h"
@@ -93,7 +94,7 @@ struct Source {
     Source()
     {
         header = std::string(QUILLET_DATA_DIR) + "/taa.mhd";
-        label = "data/taa.mhd";
+        label = "build/data/taa.mhd";
         VolumeRecord probe;
         {
             Silence quiet;

@@ -2,12 +2,7 @@
 // (an anatomical phantom, "taa.mhd" and "taa.raw") and the two tool icons. The output
 // is the same, byte for byte, on every run. Optionally draws three mid-slices.
 //
-//   quillet-phantom [--out DIR] [--slices PICTURE] [--at X,Y,Z] [--window LEVEL,WIDTH] [--threads N]
-//
-//   --out DIR          write taa.mhd, taa.raw, rottool.bmp and movetool.bmp into DIR
-//   --slices PICTURE   coronal, sagittal and axial slice side by side (.png or .pgm)
-//   --at X,Y,Z         where the slices cross, in mm (default: the middle of the volume)
-//   --window L,W       grey window in HU (default -150,1700)
+// The options are in the usage text below.
 #include "tools/phantom/Bitmap.h"
 #include "tools/phantom/MetaImageWriter.h"
 #include "tools/phantom/Phantom.h"
@@ -27,12 +22,33 @@ using namespace phantom;
 
 namespace {
 
-int usage()
+const char* kUsage =
+    "usage: quillet-phantom [--out DIR] [--slices PICTURE] [--at X,Y,Z] [--window LEVEL,WIDTH] [--threads N]\n"
+    "  --out DIR          write taa.mhd, taa.raw, rottool.bmp and movetool.bmp into DIR\n"
+    "  --slices PICTURE   coronal, sagittal and axial slice side by side (.png or .pgm)\n"
+    "  --at X,Y,Z         where the slices cross, in mm from the volume's corner, inside its\n"
+    "                     %g x %g x %g mm (default: the middle)\n"
+    "  --window L,W       grey window in HU: level and width (default -150,1700)\n"
+    "  --threads N        painting threads, 1 to 64 (default: 2, or 1 on one core)\n"
+    "  --help             this text\n";
+
+void printUsage(std::FILE* to)
 {
-    std::fprintf(stderr,
-                 "usage: quillet-phantom [--out DIR] [--slices PICTURE] [--at X,Y,Z] [--window LEVEL,WIDTH] "
-                 "[--threads N]\n");
+    std::fprintf(to, kUsage, Grid::nx * Grid::sx, Grid::ny * Grid::sy, Grid::nz * Grid::sz);
+}
+
+int usage(const std::string& problem)
+{
+    std::fprintf(stderr, "quillet-phantom: %s\n", problem.c_str());
+    printUsage(stderr);
     return 2;
+}
+
+// Inside the volume, its faces included: a slice anywhere else would be blank.
+bool insideVolume(const Vec3& mm)
+{
+    return mm.x >= 0 && mm.x <= Grid::nx * Grid::sx && mm.y >= 0 && mm.y <= Grid::ny * Grid::sy && mm.z >= 0 &&
+           mm.z <= Grid::nz * Grid::sz;
 }
 
 // "a,b[,c]" into `count` numbers; false unless exactly that many parse completely.
@@ -57,25 +73,35 @@ int main(int argc, char** argv)
     int threads = int(std::min(2u, std::max(1u, std::thread::hardware_concurrency())));
     for (int a = 1; a < argc; ++a) {
         std::string arg = argv[a];
+        if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return 0;
+        }
         if (a + 1 >= argc)
-            return usage();
+            return usage(arg + " needs a value");
         std::string value = argv[++a];
         double v[3];
         if (arg == "--out")
             outDir = value;
         else if (arg == "--slices")
             slices = value;
-        else if (arg == "--at" && parseNumbers(value, v, 3))
+        else if (arg == "--at" && parseNumbers(value, v, 3)) {
             view.at = {v[0], v[1], v[2]};
-        else if (arg == "--window" && parseNumbers(value, v, 2) && v[1] > 0)
+            if (!insideVolume(view.at)) {
+                char bounds[80];
+                std::snprintf(bounds, sizeof bounds, " lies outside the volume (x 0..%g, y 0..%g, z 0..%g mm)",
+                              Grid::nx * Grid::sx, Grid::ny * Grid::sy, Grid::nz * Grid::sz);
+                return usage("--at " + value + bounds);
+            }
+        } else if (arg == "--window" && parseNumbers(value, v, 2) && v[1] > 0)
             view.level = v[0], view.width = v[1];
         else if (arg == "--threads" && parseNumbers(value, v, 1) && v[0] >= 1 && v[0] <= 64)
             threads = int(v[0]);
         else
-            return usage();
+            return usage("cannot use " + arg + " " + value);
     }
     if (outDir.empty() && slices.empty())
-        return usage();
+        return usage("nothing to do: give --out or --slices");
 
     try {
         auto start = std::chrono::steady_clock::now();

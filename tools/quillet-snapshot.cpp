@@ -4,7 +4,7 @@
 //   quillet-snapshot <game executable> <working directory> <picture.png>
 #include "tools/session/GameSession.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -12,17 +12,17 @@ using namespace session;
 
 namespace {
 
-// The picture settles once every layer of both players has been cast; the frame-rate
-// text in the lower left keeps changing, so it is left out of the comparison.
-bool samePicture(const Image& a, const Image& b)
+// The frame-rate text in the lower left corner first changes at the tenth frame; each
+// frame casts one layer of one player, so by then all six layers have been drawn.
+bool frameRateChanged(const Image& a, const Image& b)
 {
     if (a.width != b.width || a.height != b.height || a.empty())
         return false;
-    for (int y = 0; y < a.height - 24; ++y)
-        for (int x = 0; x < a.width; ++x)
+    for (int y = a.height - 24; y < a.height; ++y)
+        for (int x = 0; x < std::min(a.width, 120); ++x)
             if (!(a.at(x, y) == b.at(x, y)))
-                return false;
-    return true;
+                return true;
+    return false;
 }
 
 bool blank(const Image& img)
@@ -57,27 +57,19 @@ int main(int argc, char** argv)
     }
 
     // The window maps before start-up has loaded everything; the first frame is the
-    // first picture with anything but the clear colour in it.
-    Image last;
-    for (int tries = 0; tries < 1200 && !game.exited(); ++tries) {
-        last = game.windowShot();
-        if (!blank(last))
-            break;
+    // first picture with anything but the clear colour in it. Then wait for the tenth,
+    // however slowly a busy machine draws them.
+    Image first, best;
+    for (int tries = 0; tries < 1200 && !game.exited() && (first.empty() || blank(first)); ++tries) {
+        first = game.windowShot();
         sleepMs(100);
     }
-    // Wait for two identical pictures in a row, but not beyond the start-up message.
-    auto shown = std::chrono::steady_clock::now();
-    Image best = last;
-    for (;;) {
-        sleepMs(250);
-        if (game.exited())
-            break;
+    for (int tries = 0; tries < 600 && !game.exited() && !blank(first); ++tries) {
         Image now = game.windowShot();
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - shown).count();
         best = now.empty() ? best : now;
-        if ((samePicture(last, now) && seconds > 0.8) || seconds > 2.4)
+        if (frameRateChanged(first, now))
             break;
-        last = now;
+        sleepMs(100);
     }
     if (best.empty() || !best.savePng(argv[3])) {
         game.stop();

@@ -1,11 +1,6 @@
 // Plays the table's part: sends frame and point datagrams to the game on this machine
-// (127.0.0.1, the game's table port), with points moving along a straight path.
-//
-//   quillet-table-sender [--from X,Y] [--to X,Y] [--steps N] [--interval MS]
-//                        [--points K] [--id ID] [--first-frame F] [--flood SECONDS]
-//
-// Press "B" in the game first. --flood sends without pause for the given time (at most
-// one million datagrams), to see that the game keeps drawing meanwhile.
+// (127.0.0.1, the game's table port), with points moving along a straight path. The
+// options and their defaults are in the usage text below.
 #include "app/GameConfig.h"
 #include "tools/TableMessages.h"
 
@@ -15,9 +10,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,55 +30,113 @@ struct Options {
     double floodSeconds = 0;
 };
 
-constexpr long kFloodLimit = 1000000;
+// Frames climb by one per step, about a million a second while flooding: with these
+// bounds the last frame number still fits the game's 32-bit frame counter.
+constexpr int kMaxFirstFrame = 1000000000;
+constexpr double kMaxFloodSeconds = 600;
+// A flood keeps the game's port full without taking a processor core from the game: the
+// game reads at most 64 datagrams a frame, a burst of this many steps every pause sends
+// tens of thousands a second.
+constexpr int kFloodBurstSteps = 200;
+constexpr auto kFloodPause = std::chrono::milliseconds(5);
+// The game forgets a point that no frame has refreshed for more than this many frames.
+constexpr int kFrameExpiry = 6;
 
-bool parsePair(const char* text, float& x, float& y)
-{
-    return std::sscanf(text, "%f,%f", &x, &y) == 2;
-}
+const char* kUsage =
+    "usage: quillet-table-sender [options]\n"
+    "Plays the table: frame and point datagrams to the game's table port (UDP %d) on\n"
+    "127.0.0.1. Press Shift+B in the game first. Positions are game window pixels, origin\n"
+    "top left. Each step sends two datagrams: a frame message and one point message that\n"
+    "holds every tracked point.\n"
+    "  --from X,Y        start of the path (default 208,321)\n"
+    "  --to X,Y          end of the path (default 624,321)\n"
+    "  --steps N         steps from start to end (default 60)\n"
+    "  --interval MS     pause after each step (default 30)\n"
+    "  --points K        points tracked at once, 1 to 64, each 40 pixels below the one\n"
+    "                    before (default 1)\n"
+    "  --id ID           id of the first point, the others count up from it (default 1)\n"
+    "  --first-frame F   number of the first frame, 1 to %d (default 1);\n"
+    "                    the game ignores frames not above the last one it received, so\n"
+    "                    a second run needs a later first frame: the last line of the\n"
+    "                    first run names one\n"
+    "  --flood SECONDS   for that long (up to %g), keep the game's port full: the path\n"
+    "                    over and over, 400 datagrams every 5 ms, instead of stepping\n"
+    "                    through it once\n"
+    "  --help            this text\n";
 
-bool parse(int argc, char** argv, Options& o)
+// Whole text as exactly `count` comma-separated numbers, or false.
+template <typename Number>
+bool parseList(const std::string& text, Number* values, int count)
 {
-    for (int i = 1; i < argc; i += 2) {  // an option and its value
-        std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (!value)
+    std::istringstream in(text);
+    for (int n = 0; n < count; ++n) {
+        if (!(in >> values[n]))
             return false;
-        bool ok = true;
-        if (arg == "--from")
-            ok = parsePair(value, o.fromX, o.fromY);
-        else if (arg == "--to")
-            ok = parsePair(value, o.toX, o.toY);
-        else if (arg == "--steps")
-            o.steps = std::atoi(value);
-        else if (arg == "--interval")
-            o.intervalMs = std::atoi(value);
-        else if (arg == "--points")
-            o.points = std::atoi(value);
-        else if (arg == "--id")
-            o.firstId = std::atoi(value);
-        else if (arg == "--first-frame")
-            o.firstFrame = std::atoi(value);
-        else if (arg == "--flood")
-            o.floodSeconds = std::atof(value);
-        else
-            return false;
-        if (!ok)
+        if (n + 1 < count && in.get() != ',')
             return false;
     }
-    return o.steps > 0 && o.intervalMs >= 0 && o.points > 0 && o.points <= 64 && o.firstId > 0;
+    return in.peek() == std::char_traits<char>::eof();
+}
+
+bool parseInt(const std::string& text, int& value, int lo, int hi)
+{
+    long long v;
+    if (!parseList(text, &v, 1) || v < lo || v > hi)
+        return false;
+    value = int(v);
+    return true;
+}
+
+// An empty string when the options are sound, otherwise what is wrong with them.
+std::string parse(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; i += 2) {  // an option and its value
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return arg + " needs a value";
+        const std::string value = argv[i + 1];
+        float pair[2];
+        bool ok = true;
+        if (arg == "--from" || arg == "--to") {
+            ok = parseList(value, pair, 2);
+            (arg == "--from" ? o.fromX : o.toX) = pair[0];
+            (arg == "--from" ? o.fromY : o.toY) = pair[1];
+            if (!ok)
+                return arg + " takes X,Y (two numbers), not \"" + value + "\"";
+        } else if (arg == "--steps")
+            ok = parseInt(value, o.steps, 1, INT_MAX);
+        else if (arg == "--interval")
+            ok = parseInt(value, o.intervalMs, 0, 60000);
+        else if (arg == "--points")
+            ok = parseInt(value, o.points, 1, 64);
+        else if (arg == "--id")
+            ok = parseInt(value, o.firstId, 1, INT_MAX - 63);
+        else if (arg == "--first-frame")
+            ok = parseInt(value, o.firstFrame, 1, kMaxFirstFrame);
+        else if (arg == "--flood")
+            ok = parseList(value, &o.floodSeconds, 1) && o.floodSeconds > 0 && o.floodSeconds <= kMaxFloodSeconds;
+        else
+            return "unknown option " + arg;
+        if (!ok)
+            return arg + " does not take \"" + value + "\"";
+    }
+    return "";
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            std::printf(kUsage, game::kTablePort, kMaxFirstFrame, kMaxFloodSeconds);
+            return 0;
+        }
     Options o;
-    if (!parse(argc, argv, o)) {
-        std::fprintf(stderr,
-                     "usage: %s [--from X,Y] [--to X,Y] [--steps N] [--interval MS]\n"
-                     "          [--points K] [--id ID] [--first-frame F] [--flood SECONDS]\n",
-                     argv[0]);
+    const std::string error = parse(argc, argv, o);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillet-table-sender: %s\n", error.c_str());
+        std::fprintf(stderr, kUsage, game::kTablePort, kMaxFirstFrame, kMaxFloodSeconds);
         return 2;
     }
     int s = socket(AF_INET, SOCK_DGRAM, 0);
@@ -111,10 +165,10 @@ int main(int argc, char** argv)
     };
 
     if (o.floodSeconds > 0) {
-        auto end = std::chrono::steady_clock::now() +
-                   std::chrono::milliseconds(long(o.floodSeconds * 1000));
-        for (int step = 0; sent < kFloodLimit && std::chrono::steady_clock::now() < end; ++step)
-            sendStep(step % o.steps);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(o.floodSeconds);
+        for (int step = 0; std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(kFloodPause))
+            for (int n = 0; n < kFloodBurstSteps; ++n, step = (step + 1) % o.steps)
+                sendStep(step);
     } else {
         for (int step = 0; step < o.steps; ++step) {
             sendStep(step);
@@ -122,6 +176,9 @@ int main(int argc, char** argv)
         }
     }
     close(s);
-    std::printf("sent %ld datagrams, last frame %d\n", sent, frame - 1);
+    // Its points count as new in a second run once that run's first frame has made the
+    // game forget them.
+    std::printf("sent %ld datagrams, last frame %d; a second run: --first-frame %d\n", sent, frame - 1,
+                frame + kFrameExpiry);
     return 0;
 }

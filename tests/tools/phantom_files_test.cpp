@@ -87,7 +87,8 @@ TEST(PhantomFiles, SecondRunWritesIdenticalBytesAndTheSlicePicture)
     EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
     EXPECT_NE(access(dir.file("s.png.pgm").c_str(), F_OK), 0) << "intermediate removed";
 
-    for (const char* malformed : {"", "--at 1,2 --slices /dev/null", "--window 40,-5 --slices /dev/null",
+    for (const char* malformed : {"", "--at 1,2 --slices /dev/null", "--at 401,10,10 --slices /dev/null",
+                                  "--at 10,-1,10 --slices /dev/null", "--window 40,-5 --slices /dev/null",
                                   "--threads 0 --out /tmp", "--out"})
         EXPECT_EQ(runGenerator(malformed), 2) << malformed;
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -38,4 +42,16 @@ TEST(TableSender, MessagesParseAsFramesNewPointsAndMoves)
     EXPECT_EQ(r.points[0].y, 100);
     EXPECT_EQ(r.points[1].y, 140);
     EXPECT_EQ(r.points[1].lastFrame, 14);
+}
+
+TEST(TableSender, RefusesOptionsItCannotHonour)
+{
+    // Each fails before anything is sent; a silently accepted one would send something
+    // other than what was asked for.
+    for (const char* options : {"--from 1,2,3", "--from 1", "--to 4,5x", "--steps 0", "--steps 3.5", "--points 65",
+                                "--id 0", "--first-frame 0", "--interval -1", "--flood 0", "--flood 601",
+                                "--steps", "--colour red"}) {
+        int status = std::system((std::string(QUILLET_TABLE_SENDER_EXE) + " " + options + " 2>/dev/null").c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << options;
+    }
 }
