@@ -298,26 +298,26 @@ struct SphereScene : ::testing::Test {
         glGetDoublev(GL_MODELVIEW_MATRIX, objectModelview);
         glTranslated(0.5, 0.5, 0.25);
     }
-    // The ray through a point of the target by GLU's own unprojection, cut to the box below `clipTop`.
+    // The ray through a point of the target by GLU's own unprojection, cut to the box's z range `clip`.
     reference::Ray rayAt(double x, double y) const
     {
         const GLint viewport[4] = {0, 0, kSize, kSize};
         Vec3 ends[2];
         for (int e = 0; e < 2; ++e)
             gluUnProject(x, y, e, objectModelview, projection, viewport, &ends[e][0], &ends[e][1], &ends[e][2]);
-        return reference::castRay(ends[0], ends[1], {0, 0, 0}, {1, 1, clipTop});
+        return reference::castRay(ends[0], ends[1], {0, 0, clip[0]}, {1, 1, clip[1]});
     }
     Floats render(const Vec3& light = {0, 0, 0})
     {
         std::copy(light.begin(), light.end(), caster->params.lightPos);
-        caster->params.clipMax[2] = clipTop;
+        caster->params.clipMin[2] = clip[0], caster->params.clipMax[2] = clip[1];
         caster->render();
         return readTarget(caster->resultTexture);
     }
     TransferFunction tf;
     std::unique_ptr<GLSLRaycaster> caster;
     GLdouble projection[16], objectModelview[16];
-    double clipTop = 0.5;
+    std::array<double, 2> clip = {0, 0.5};
 };
 
 } // namespace
@@ -331,17 +331,17 @@ TEST_F(SphereScene, RayImagesMatchExactBoxIntersections)
         double fovy, nearPlane;
         Vec3 eye, centre;
         GLenum callersCullFace;  // left by the caller; the passes must not depend on it
-        double clipTop;
-    } views[] = {{"camera outside", Partial, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, 0.5},
-                 {"camera inside", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_BACK, 0.5},
-                 {"caller culls front faces", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_FRONT, 0.5},
+        std::array<double, 2> clip;
+    } views[] = {{"camera outside", Partial, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, {0, 0.5}},
+                 {"camera inside", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_BACK, {0, 0.5}},
+                 {"caller culls front faces", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_FRONT, {0, 0.5}},
                  // Its coincident faces would start the rays on the near plane and cast
                  // them through the whole volume.
-                 {"clip box without thickness", None, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, 0.0}};
+                 {"clip box without thickness", None, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, {0.3, 0.3}}};
     for (const auto& view : views) {
         SCOPED_TRACE(view.name);
         placeCamera(view.fovy, view.nearPlane, view.eye, view.centre);
-        clipTop = view.clipTop;
+        clip = view.clip;
         glCullFace(view.callersCullFace);
         render();
         EXPECT_EQ(gltest::getInteger(GL_CULL_FACE_MODE), GLint(view.callersCullFace));
@@ -400,17 +400,17 @@ TEST_F(SphereScene, LayerMatchesCpuRayCaster)
         const char* name;
         bool usePreint, useJitter;
         float step;
-        double clipTop;
-    } cases[] = {{"single samples", false, false, 0.01f, 0.5},
-                 {"pre-integrated", true, false, 0.01f, 0.5},
-                 {"jittered", false, true, 0.04f, 0.5},
-                 {"cut by the clip box", false, false, 0.01f, 0.25}};
+        std::array<double, 2> clip;
+    } cases[] = {{"single samples", false, false, 0.01f, {0, 0.5}},
+                 {"pre-integrated", true, false, 0.01f, {0, 0.5}},
+                 {"jittered", false, true, 0.04f, {0, 0.5}},
+                 {"cut by the clip box", false, false, 0.01f, {0.1, 0.25}}};
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         caster->params.usePreint = k.usePreint;
         caster->params.useJitter = k.useJitter;
         caster->params.sampleDistance = k.step;
-        clipTop = k.clipTop;
+        clip = k.clip;
         const Floats gpu = render();
         // The CPU's own texture scale: 60 voxels of 64 stored along x and y, 30 of 32 along z.
         reference::MarchSettings s{k.step, {60.0 / 64, 60.0 / 64, 60.0 / 32}, &table, k.usePreint ? &preint : nullptr};
