@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -38,8 +39,7 @@ const CPUOctTreeNode& leafAt(const CPUOctTreeNode& root, double x, double y, dou
 
 TEST(Octree, LeavesFollowTheLevelsAndRangeTheirBlockWithTheVoxelsTheSamplerReads)
 {
-    // 8 x 8 x 7 voxels of 20 at levels (1, 1, 2): leaves of 4 voxels in x and y and of
-    // 1.75 in z, each scanning one voxel more on the side where it has a neighbour.
+    // 8 x 8 x 7 voxels at levels (1, 1, 2): leaves of 4, 4 and 1.75 voxels, each reaching one voxel into a neighbour.
     std::vector<unsigned char> v(8 * 8 * 7, 20);
     auto at = [&](int x, int y, int z) -> unsigned char& { return v[size_t(x + 8 * (y + 8 * z))]; };
     at(4, 1, 6) = 255;  // the upper x block's first layer: the lower block's margin
@@ -58,9 +58,8 @@ TEST(Octree, LeavesFollowTheLevelsAndRangeTheirBlockWithTheVoxelsTheSamplerReads
 
 TEST(Occupancy, LeavesShowWhereTheTableIsReadAtTheirIntensities)
 {
-    // Five entries, for intensities 0, 0.25, 0.5, 0.75 and 1; only the middle one shows.
-    // A leaf at v reads entries floor(4 v) and the next: 0.26 and 0.72 show, read at
-    // 5 v - 0.5 neither would.
+    // Entries for intensities 0, 0.25, 0.5, 0.75 and 1; only 0.5 shows. A leaf at v reads entries
+    // floor(4 v) and the next: 0.26 and 0.72 show, read at 5 v - 0.5 neither would.
     const std::vector<unsigned short> table = {0, 0, 0, 0, 0, 0, 0, 0, 9, 9, 9, 9, 0, 0, 0, 0, 0, 0, 0, 0};
     const std::vector<int> counts = occupancy::visibleCounts(table.data(), 5, 4);
     EXPECT_EQ(counts, (std::vector<int>{0, 0, 0, 1, 1, 1}));
@@ -69,6 +68,19 @@ TEST(Occupancy, LeavesShowWhereTheTableIsReadAtTheirIntensities)
     for (const auto& [value, shows] : std::vector<std::pair<double, bool>>{{0.24, false}, {0.26, true}, {0.72, true}, {0.77, false}}) {
         auto leaf = buildTree(std::vector<unsigned char>(8, static_cast<unsigned char>(value * 255 + 0.5)), {2, 2, 2}, {0, 0, 0});
         EXPECT_EQ(occupancy::classifyLeaves(*leaf, scale, one, counts)[0], shows ? 0 : occupancy::kFar) << value;
+    }
+}
+
+TEST(Occupancy, TexelsHoldDistancesToTheNearestShowingAndHiddenLeaf)
+{
+    // One showing leaf at (0, 1, 1) of 3 x 3 x 3, on the grid's lower x face.
+    const int size[3] = {3, 3, 3};
+    std::vector<unsigned char> cells(27, occupancy::kFar);
+    cells[(1 * 3 + 1) * 3] = 0;
+    const std::vector<unsigned char> texels = occupancy::distanceTexels(cells, size);
+    for (int c = 0; c < 27; ++c) {
+        const int distance = std::max({c % 3, std::abs(c / 3 % 3 - 1), std::abs(c / 9 - 1)});
+        EXPECT_EQ(texels[size_t(2 * c)] * 16 + texels[size_t(2 * c + 1)], distance * 16 + (distance ? 0 : 1)) << c;
     }
 }
 

@@ -1,6 +1,5 @@
-// The ray caster against the real driver: set-up and upload, the uniforms and state of a
-// frame, the ray images against exact ray-box intersections, the layer against a CPU ray
-// caster, lighting, and skipping on the game's own volume.
+// The ray caster against the real driver: upload, uniforms and state of a frame, ray images and
+// layers against CPU results, lighting, and skipping on the game's own volume.
 #include "classification/PreintTransferFunction1D.h"
 #include "gl/GLSLProgram.h"
 #include "render/BoundingGeometry.h"
@@ -72,8 +71,7 @@ std::unique_ptr<GLSLRaycaster> makeCaster(Classification::PreintTransferFunction
     return caster;
 }
 
-// Unit-spaced voxels of a sphere whose intensity falls from the centre to 0 at `radius`
-// and rises along x, so that a mirrored or swapped axis shows; 0 near the box faces.
+// A sphere of unit-spaced voxels, falling to 0 at `radius` and rising along x so that a swapped axis shows.
 std::vector<unsigned char> sphereVolume(const int dims[3], double radius = 0.2)
 {
     const double longest = std::max(dims[0], std::max(dims[1], dims[2]));
@@ -148,8 +146,7 @@ TEST(RaycasterSetup, SixteenBitVoxelsAreStretchedThenUploadedAtSixteenBitsIntoTa
         ramp[i] = static_cast<unsigned short>(i + 1 == ramp.size() ? 65535 : 16 * i);
     const int cube[3] = {16, 16, 16};
     EXPECT_EQ(texels(*makeCaster(tf.get(), 8, 8, &ramp, cube, 1), 16), ramp);
-    // Signed: -1024 in the lower x half, 1000 and 3071 above. Uploaded and ranged in the
-    // tree after the conversion (unconverted, -1024 reads as 64512).
+    // Signed: -1024 below x = 8, 1000 and 3071 above; uploaded and ranged after the conversion.
     std::vector<short> hu(16 * 2 * 2);
     for (size_t i = 0; i < hu.size(); ++i)
         hu[i] = i % 16 < 8 ? -1024 : short(i % 16 == 15 ? 3071 : 1000);
@@ -162,7 +159,6 @@ TEST(RaycasterSetup, SixteenBitVoxelsAreStretchedThenUploadedAtSixteenBitsIntoTa
     const NodeBox& lower = caster->blockGeometry->root->children[0]->box;  // reaching x = 8
     EXPECT_EQ(std::pair(lower.valueMin, lower.valueMax), std::pair(0.0f, float(middle / 65535.0)));
 
-    // Half-float targets of the target size.
     GLSLRaycaster& c = *caster;
     for (GLTex::GLTex2D* t : {c.rayDirTexture, c.rayStartTexture, c.rayEndTexture, c.resultTexture})
         EXPECT_EQ(level(GL_TEXTURE_2D, t->handle, GL_TEXTURE_WIDTH) * level(GL_TEXTURE_2D, t->handle, GL_TEXTURE_HEIGHT) *
@@ -198,8 +194,7 @@ TEST_F(FrameTest, ChangedUniformsAreSentOnceAndUnsentOnesKeepTheProgramsOwnDefau
                 out.push_back(v);
         return out;
     };
-    // What is never sent must start in the program at the caster's default; shading alone
-    // is on by the program's choice.
+    // What is never sent must start at the caster's default; shading alone is on by the program's choice.
     const RenderParameters d;
     EXPECT_EQ(values(), (Floats{0, 0, 1, float(d.maxSamples), d.sampleDistance, 0, 0, 0, 0, 0, 0}));
     // Every changed-value uniform at 999, so that what the next frame sends shows.
@@ -222,8 +217,7 @@ TEST_F(FrameTest, ChangedUniformsAreSentOnceAndUnsentOnesKeepTheProgramsOwnDefau
         c->render();
         return values();
     };
-    // Object space: the camera at (0, 0, 2), the box shifted by -0.5; the light right 1,
-    // up 2 and back 3 of the camera. Shading stays at its default: not sent.
+    // Object space: camera at (0, 0, 2), box shifted by -0.5, light right 1, up 2, back 3 of the camera.
     EXPECT_EQ(frame(2), (Floats{1, 1, 999, 77, 0.01f, 1.5f, 2.5f, 5.5f, 0.5f, 0.5f, 2.5f}));
     // The same frame again sends nothing; a change sends that value only (the camera moves the light).
     EXPECT_EQ(frame(2), Floats(11, 999));
@@ -259,6 +253,9 @@ TEST_F(FrameTest, RenderLeavesTheWrittenStateAndEntryAlphaZeroOrOne)
         glGetIntegerv(GL_POLYGON_MODE, polygonMode);
         EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{3, 4, 50, 40}));
         EXPECT_EQ(polygonMode[0] + polygonMode[1], 2 * GL_FILL);
+        GLfloat colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);  // opaque white
         EXPECT_EQ(gltest::getInteger(GL_CURRENT_PROGRAM) + gltest::getInteger(GL_FRAMEBUFFER_BINDING_EXT), 0);
         EXPECT_EQ(bool(glIsEnabled(GL_DEPTH_TEST)), blocks);
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE) || glIsEnabled(GL_VERTEX_ARRAY) || glIsEnabled(GL_SCISSOR_TEST));
@@ -298,26 +295,26 @@ struct SphereScene : ::testing::Test {
         glGetDoublev(GL_MODELVIEW_MATRIX, objectModelview);
         glTranslated(0.5, 0.5, 0.25);
     }
-    // The ray through a point of the target by GLU's own unprojection, cut to the box's z range `clip`.
+    // The ray through a point of the target by GLU's own unprojection, cut to the box's x range `clip`.
     reference::Ray rayAt(double x, double y) const
     {
         const GLint viewport[4] = {0, 0, kSize, kSize};
         Vec3 ends[2];
         for (int e = 0; e < 2; ++e)
             gluUnProject(x, y, e, objectModelview, projection, viewport, &ends[e][0], &ends[e][1], &ends[e][2]);
-        return reference::castRay(ends[0], ends[1], {0, 0, clip[0]}, {1, 1, clip[1]});
+        return reference::castRay(ends[0], ends[1], {clip[0], 0, 0}, {clip[1], 1, 0.5});
     }
     Floats render(const Vec3& light = {0, 0, 0})
     {
         std::copy(light.begin(), light.end(), caster->params.lightPos);
-        caster->params.clipMin[2] = clip[0], caster->params.clipMax[2] = clip[1];
+        caster->params.clipMin[0] = clip[0], caster->params.clipMax[0] = clip[1];
         caster->render();
         return readTarget(caster->resultTexture);
     }
     TransferFunction tf;
     std::unique_ptr<GLSLRaycaster> caster;
     GLdouble projection[16], objectModelview[16];
-    std::array<double, 2> clip = {0, 0.5};
+    std::array<double, 2> clip = {0, 1};
 };
 
 } // namespace
@@ -332,11 +329,10 @@ TEST_F(SphereScene, RayImagesMatchExactBoxIntersections)
         Vec3 eye, centre;
         GLenum callersCullFace;  // left by the caller; the passes must not depend on it
         std::array<double, 2> clip;
-    } views[] = {{"camera outside", Partial, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, {0, 0.5}},
-                 {"camera inside", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_BACK, {0, 0.5}},
-                 {"caller culls front faces", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_FRONT, {0, 0.5}},
-                 // Its coincident faces would start the rays on the near plane and cast
-                 // them through the whole volume.
+    } views[] = {{"camera outside", Partial, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, {0, 1}},
+                 {"camera inside", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_BACK, {0, 1}},
+                 {"caller culls front faces", Full, 80, 0.01, {0.1, 0.05, 0.02}, {0.5, 0.2, -0.1}, GL_FRONT, {0, 1}},
+                 // Its coincident faces would start the rays on the near plane, through the whole volume.
                  {"clip box without thickness", None, 50, 0.1, {1.1, 0.7, 1.5}, {0, 0, 0}, GL_BACK, {0.3, 0.3}}};
     for (const auto& view : views) {
         SCOPED_TRACE(view.name);
@@ -394,17 +390,16 @@ TEST_F(SphereScene, LayerMatchesCpuRayCaster)
     glBindTexture(GL_TEXTURE_3D, caster->volumeTexture->handle);
     glGetTexImage(GL_TEXTURE_3D, 0, GL_RED, GL_FLOAT, volume.data.data());
 
-    // Jittered with long steps, so that an offset of up to one step shows; cut by the clip
-    // box through the middle of the sphere, where a sample past the exit would add to it.
+    // Jittered with long steps, so that offsets show; clipped through the sphere, where a sample past the exit adds.
     const struct {
         const char* name;
         bool usePreint, useJitter;
         float step;
         std::array<double, 2> clip;
-    } cases[] = {{"single samples", false, false, 0.01f, {0, 0.5}},
-                 {"pre-integrated", true, false, 0.01f, {0, 0.5}},
-                 {"jittered", false, true, 0.04f, {0, 0.5}},
-                 {"cut by the clip box", false, false, 0.01f, {0.1, 0.25}}};
+    } cases[] = {{"single samples", false, false, 0.01f, {0, 1}},
+                 {"pre-integrated", true, false, 0.01f, {0, 1}},
+                 {"jittered", false, true, 0.04f, {0, 1}},
+                 {"cut by the clip box", false, false, 0.01f, {0.1, 0.6}}};
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         caster->params.usePreint = k.usePreint;
@@ -479,11 +474,10 @@ TEST_F(SphereScene, LightComesFromTheLightPositionAndKeepsOpacity)
 
 TEST(RaycasterSkipping, GameLayersEqualTheirUnskippedPictures)
 {
-    // The game's volume and layers from the start camera: skin pre-integrated, skeleton
-    // jittered (the lattice does not start at the entry point), the organ in level 0's
-    // box at its pose. With the occupancy filled with zeros every lattice point is
-    // sampled; skipping leaves out only samples that add nothing, and the others are the
-    // same samples in the same order, so the pictures are equal, not merely close.
+    // The game's volume and layers from the start camera: skin pre-integrated, skeleton jittered (the
+    // lattice does not start at the entry point), the organ in level 0's box at its pose. Filled with
+    // zeros, the occupancy makes every lattice point a sample; skipping leaves out only samples that add
+    // nothing, the others are the same in the same order, so the pictures are equal, not merely close.
     VolumeRecord volume{};
     quietly([&] { loadMetaImage(volume, dataFile("taa.mhd")); });
     ASSERT_TRUE(volume.voxels && volume.voxelType == GL_SHORT) << "data/taa.mhd is generated by the build";
@@ -549,9 +543,8 @@ TEST(RaycasterSkipping, GameLayersEqualTheirUnskippedPictures)
 
 TEST(RaycasterEdges, VolumeOfTwentyVoxelsLooksAlikeFromEverySide)
 {
-    // 20^3 voxels live in a 32^3 texture whose padding is undefined: a sample at a far
-    // face must not blend it in. 200 everywhere but the eight corners (0, so that the
-    // stretch keeps 200) and a hidden middle of 255.
+    // 20^3 voxels in a 32^3 texture whose padding is undefined, which a sample at a far face must not
+    // blend in: 200 but for the eight corners (0, so that the stretch keeps 200) and a hidden 255.
     const int n = 20, dims[3] = {n, n, n};
     std::vector<unsigned char> voxels(size_t(n) * n * n, 200);
     for (size_t i = 0, x = 0, y = 0, z = 0; i < voxels.size(); ++i, x = i % n, y = i / n % n, z = i / n / n)

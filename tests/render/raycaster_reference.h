@@ -1,7 +1,6 @@
-// A plain CPU ray caster for checking the GPU one: exact ray-box intersections, GL_LINEAR
-// sampling of texels read back from GL, and the compositing rule of data/raycast.frag
-// with shading off (premultiplied, front to back, stop past 0.99). Deliberately
-// straightforward; it shares no code with the renderer.
+// A plain CPU ray caster for checking the GPU one, sharing no code with it: exact ray-box
+// intersections, GL_LINEAR sampling of texels read back from GL, and the compositing rule of
+// data/raycast.frag with shading off (premultiplied, front to back, stop past 0.99).
 #pragma once
 
 #include <algorithm>
@@ -14,8 +13,7 @@ namespace reference {
 using Vec3 = std::array<double, 3>;
 using RGBA = std::array<float, 4>;
 
-// Within one unit in the last place of a half float (10 stored mantissa bits; the
-// driver may truncate rather than round), plus a little interpolation noise.
+// Within a unit in the last place of a half float (the driver may truncate), plus some noise.
 inline bool closeInHalf(double gpu, double exact)
 {
     return std::fabs(gpu - exact) <= std::fabs(exact) * std::ldexp(1.0, -10) + 5e-5;
@@ -32,8 +30,7 @@ struct LinearTap {
     }
 };
 
-// Texels read back from GL (x fastest, then rows, then slices), sampled as GL_LINEAR
-// clamped to edge samples them: one channel for the volume, four for the tables.
+// Texels read back from GL (x fastest), sampled as GL_LINEAR clamped to edge: 1 or 4 channels.
 struct Texels {
     int size[3];
     int channels;
