@@ -301,10 +301,12 @@ Scene& scene()
             if (!(ownFiles && layer.tf->loadFromFile(dataPath(kTfnFiles[i]))))
                 fillStandIn(*layer.tf, i);
             layer.tf->computePreintegration();
+            // As the game does: the lookup table shrinks before the volume arrives, the
+            // pre-integration table keeps its 256 entries.
+            layer.tf->setTableSize(128);
             layer.caster = makeCaster(layer, s->volume, false);
             if (i != 1)  // the skeleton's rays are the skin's
                 layer.baseline = makeCaster(layer, s->volume, true);
-            layer.tf->setTableSize(128);
             if (i == 2) {
                 applyPreset0(*layer.tf);
                 for (GLSLRaycaster* c : {layer.caster.get(), layer.baseline.get()}) {

@@ -31,6 +31,8 @@ uniform vec2 tileSize;             // jitter tiles across the target
 uniform vec3 occupancyScale;       // object space -> block coordinates
 uniform vec3 occupancySize = vec3(1.0); // blocks per axis
 uniform vec3 volumeTexelMax = vec3(1.0); // texture coordinates of the last voxel centres
+uniform float transferFunctionSize = 256.0; // entries of the stored lookup table
+uniform float preintSize = 256.0;  // entries per side of the stored pre-integration table
 // The caster sends the following only when they differ from its own defaults, so each
 // starts at that default here; useShading alone deliberately differs (on).
 uniform float sample_distance = 0.004; // step, object-space units
@@ -49,6 +51,15 @@ const float kShininess = 24.0;
 
 // Within the centres of the first and last real voxels: past them, linear filtering
 // would blend in the undefined padding of the power-of-two storage.
+// Entry i of a table of N entries stands for intensity i / (N - 1): read at texel
+// position v (N - 1), not v N - 0.5, or the table shifts by up to half an entry.
+float lookupScale, lookupBias, preintScale, preintBias;
+
+vec4 lookup(float v)
+{
+    return texture1D(transfer_function, v * lookupScale + lookupBias);
+}
+
 float intensityAtTexel(vec3 tc)
 {
     return texture3D(volume, clamp(tc, 0.5 * vec3(dX.x, dY.y, dZ.z), volumeTexelMax)).r;
@@ -66,8 +77,8 @@ vec4 classify(float front, float back, bool preintegrated)
     // accumulates while the intensity runs linearly from one to the other; its colour is
     // already weighted by opacity. The table is symmetric, so the pair's order is free.
     if (preintegrated)
-        return texture2D(preint_function, vec2(front, back));
-    vec4 c = texture1D(transfer_function, back);
+        return texture2D(preint_function, vec2(front, back) * preintScale + preintBias);
+    vec4 c = lookup(back);
     return vec4(c.rgb * c.a, c.a);
 }
 
@@ -204,12 +215,12 @@ vec3 shade(vec3 colour, float alpha, vec3 position)
 // sample for where the opacity rises to half of the sample's, and light that point.
 vec3 surfaceNear(vec3 position, vec3 dir)
 {
-    float target = 0.5 * texture1D(transfer_function, intensityAt(position)).a;
+    float target = 0.5 * lookup(intensityAt(position)).a;
     vec3 behind = position;
     vec3 before = position - dir * sample_distance;
     for (int i = 0; i < 5; ++i) {
         vec3 middle = 0.5 * (before + behind);
-        if (texture1D(transfer_function, intensityAt(middle)).a >= target)
+        if (lookup(intensityAt(middle)).a >= target)
             behind = middle;
         else
             before = middle;
@@ -219,6 +230,10 @@ vec3 surfaceNear(vec3 position, vec3 dir)
 
 void main()
 {
+    lookupScale = (transferFunctionSize - 1.0) / transferFunctionSize;
+    lookupBias = 0.5 / transferFunctionSize;
+    preintScale = (preintSize - 1.0) / preintSize;
+    preintBias = 0.5 / preintSize;
     vec2 pixel = gl_TexCoord[0].st;
     vec4 direction = texture2D(ray_dirTex, pixel);
     float rayLength = direction.a;

@@ -43,7 +43,8 @@ GLSLRaycaster::GLSLRaycaster()
       rayDirectionFragment(nullptr), raycastVertex(nullptr), raycastFragment(nullptr),
       rayDirTexture(nullptr), rayStartTexture(nullptr), rayEndTexture(nullptr),
       resultTexture(nullptr), volumeTexture(nullptr), depthRenderbuffer(0),
-      blockGeometry(nullptr), occupancy(nullptr), framebuffer(nullptr), sentEye{0, 0, 0}
+      blockGeometry(nullptr), occupancy(nullptr), framebuffer(nullptr), sentEye{0, 0, 0},
+      sentTableSizes{0, 0}
 {
     sentParams = params;
     params.blockMode = 1;

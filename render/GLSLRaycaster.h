@@ -96,6 +96,7 @@ public:
     OccupancyGrid* occupancy;        // owned; one texel per octree leaf; null until the first volume
     FramebufferObject* framebuffer;  // owned; colour attachment 0 swapped per pass
     float sentEye[3];                // "eye" last sent to raycastProgram; (0, 0, 0) at first
+    int sentTableSizes[2];           // stored entries of the lookup and pre-integration tables last sent; 0 = none
 
     // Shared by all casters: the newest caster's 32 x 32 random bytes; 0 = none yet.
     static GLuint jitterTexture;
@@ -120,5 +121,6 @@ private:
     void drawRayDirections();
     void castRays();
     void sendChangedUniforms();
+    void sendTableSizes();
     void drawDebugBox();
 };

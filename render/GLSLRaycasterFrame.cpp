@@ -261,6 +261,7 @@ void GLSLRaycaster::castRays()
 
     glUseProgram(raycastProgram->handle);
     sendChangedUniforms();
+    sendTableSizes();
 
     // Texture row 0 at the bottom, as in the ray images.
     const GLint quad[8] = {0, 0, targetWidth, 0, targetWidth, targetHeight, 0, targetHeight};
@@ -320,6 +321,29 @@ void GLSLRaycaster::sendChangedUniforms()
     if (raycast::differs3(eyePosition, sentEye)) {
         raycast::setUniform3f(program, "eye", eyePosition[0], eyePosition[1], eyePosition[2]);
         std::copy(eyePosition, eyePosition + 3, sentEye);
+    }
+}
+
+// The program reads entry i of a table at intensity i / (N - 1), so it needs N of what
+// is stored: the pre-integration table keeps the size it was last computed at when the
+// lookup table is resized.
+void GLSLRaycaster::sendTableSizes()
+{
+    Classification::PreintTransferFunction1D* tf = params.transferFunction;
+    if (!tf)
+        return;
+    const struct {
+        const char* uniform;
+        GLenum target;
+        GLuint handle;
+    } tables[2] = {{"transferFunctionSize", GL_TEXTURE_1D, tf->getTexture()->handle},
+                   {"preintSize", GL_TEXTURE_2D, tf->preintTexture.handle}};
+    for (int t = 0; t < 2; ++t) {
+        const int stored = raycast::storedWidth(tables[t].target, tables[t].handle);
+        if (stored != sentTableSizes[t]) {
+            raycast::setUniform1f(raycastProgram, tables[t].uniform, float(stored));
+            sentTableSizes[t] = stored;
+        }
     }
 }
 

@@ -33,9 +33,9 @@ void markLeaves(const CPUOctTreeNode& node, const double* scale, const int* size
     const double lo = node.box.valueMin - kValueSlack, hi = node.box.valueMax + kValueSlack;
     bool shows = false;
     if (lo <= hi) {
-        // A linear lookup at v reads the entries either side of v * entries - 0.5.
-        const int first = std::clamp(int(std::floor(lo * entries - 0.5)), 0, entries - 1);
-        const int last = std::clamp(int(std::floor(hi * entries - 0.5)) + 1, 0, entries - 1);
+        // A linear lookup at v reads the entries either side of v * (entries - 1).
+        const int first = std::clamp(int(std::floor(lo * (entries - 1))), 0, entries - 1);
+        const int last = std::clamp(int(std::floor(hi * (entries - 1))) + 1, 0, entries - 1);
         shows = counts[last + 1] > counts[first];
     }
     cells[(size_t(at[2]) * size[1] + at[1]) * size[0] + at[0]] = shows ? 0 : kFar;

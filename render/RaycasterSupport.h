@@ -41,6 +41,18 @@ inline void setUniform3f(GLSLProgram* program, const char* name, float x, float 
         glUniform3f(u->location, x, y, z);
 }
 
+// Texels along the first axis of a texture's level 0, as the driver stores it. The
+// active unit keeps its binding.
+inline int storedWidth(GLenum target, GLuint handle)
+{
+    GLint bound = 0, width = 0;
+    glGetIntegerv(target == GL_TEXTURE_1D ? GL_TEXTURE_BINDING_1D : GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(target, handle);
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_WIDTH, &width);
+    glBindTexture(target, GLuint(bound));
+    return width;
+}
+
 inline void bindOnUnit(int unit, GLenum target, GLuint handle)
 {
     glActiveTexture(GL_TEXTURE0 + unit);

@@ -95,6 +95,11 @@ TEST(TransferFunctionFiles, SkinIsALowShellAtTheBoundaryAndLeavesTissueAndLungsC
     for (double material : {hu::kAir, hu::kLungFront, hu::kLungBack, hu::kFat, hu::kVisceralFat, hu::kMuscle,
                             hu::kLiver, hu::kBowelGas})
         EXPECT_LT(opacityOf(s, material), kClear) << material;
+    // Fat fills the body: with one entry to spare below its noise, nothing of the table
+    // reaches it, or every block of fat would count as visible through the skin.
+    const double entry = 4095.0 / (kTableSize - 1);
+    for (double h = hu::kFat - hu::kNoiseBound - entry; h <= hu::kVisceralFat + hu::kNoiseBound; h += 0.5)
+        EXPECT_EQ(opacity(s, h), 0.0) << h;
     // Skin-coloured on the plateau: warm, red over green over blue.
     const ShapeColour& plateau = s.records[0].colours[2];
     EXPECT_TRUE(plateau.r > plateau.g && plateau.g > plateau.b);
