@@ -64,8 +64,8 @@ TEST(LookupTable, HigherOpacityWinsWhateverTheOrderATieKeepsTheEarlierShapeAndTh
     EXPECT_EQ(entries({{{{0, 0}, {0.1f, 0.5f}, {0.6f, 0.5f}, {0.7f, 0}}, {kRed, kRed, kRed}},
                        {{{0.3f, 0}, {0.4f, 0.5f}, {0.9f, 0.5f}, {1, 0}}, {kGreen, kGreen, kGreen}}}, 11, 5, 5),
               "65535,0,0,32767");
-    const std::pair<std::vector<ShapePoint>, std::array<ShapeColour, 3>> low = {{{0, 0}, {0.1f, 0.3f}, {0.9f, 0.3f}, {1, 0}}, {kRed, kRed, kRed}},
-                                                                       high = {{{0.3f, 0}, {0.4f, 0.7f}, {0.6f, 0.7f}, {0.7f, 0}}, {kBlue, kBlue, kBlue}};
+    const auto low = std::pair(std::vector<ShapePoint>{{0, 0}, {0.1f, 0.3f}, {0.9f, 0.3f}, {1, 0}}, std::array{kRed, kRed, kRed});
+    const auto high = std::pair(std::vector<ShapePoint>{{0.3f, 0}, {0.4f, 0.7f}, {0.6f, 0.7f}, {0.7f, 0}}, std::array{kBlue, kBlue, kBlue});
     EXPECT_EQ(entries({low, high}, 11, 2, 5), "65535,0,0,19660 65535,0,0,19660 0,0,65535,45874 0,0,65535,45874");
     EXPECT_EQ(entries({high, low}, 11, 2, 5), "65535,0,0,19660 65535,0,0,19660 0,0,65535,45874 0,0,65535,45874");
     // A visible range wholly outside 0..1, or one entry, leaves the table alone.

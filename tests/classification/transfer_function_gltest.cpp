@@ -98,7 +98,7 @@ TEST(TransferFunctionGL, EditorDrawsHistogramShapesAndFrameAndPutsTheCallersStat
     // The caller's state, other than what the editor sets; its program would paint magenta.
     GLSLProgram* program = nullptr;
     GLSLShader *vertex = nullptr, *fragment = nullptr;
-    buildProgram(program, vertex, fragment, "void main() { gl_Position = ftransform(); }", "void main() { gl_FragColor = vec4(1, 0, 1, 1); }");
+    buildProgram(program, vertex, fragment, "void main(){ gl_Position = ftransform(); }", "void main(){ gl_FragColor = vec4(1, 0, 1, 1); }");
     glUseProgram(program->handle);
     glEnable(GL_BLEND);
     glLineWidth(3.0f);

@@ -158,7 +158,7 @@ TEST(Shapes, HslColoursCoverEverySectorAndHueOneIsHueZero)
 
 TEST(Shapes, EvaluateGivesTheKindsColourUpToBothFeetAndNothingOutside)
 {
-    const ShapeColour palette[5] = {{0, 0.2f, 0.4f, 0.6f}, {1, 0.6f, 0.2f, 0}, {0.5f, 1, 0, 1}, {0.2f, 0.4f, 0.8f, 0.4f}, {0.3f, 0.3f, 0.3f, 0.3f}};
+    const ShapeColour palette[5] = {{0, .2f, .4f, .6f}, {1, .6f, .2f, 0}, {.5f, 1, 0, 1}, {.2f, .4f, .8f, .4f}, {.3f, .3f, .3f, .3f}};
     const std::tuple<const char*, std::vector<float>, const char*> cases[] = {
         // Trapez blends from point to point; a second value is ignored; the right foot is colour 3.
         {"Trapez", {0.3f}, "0.5 0.4 0.3 0.3"}, {"Trapez", {0.5f, 0.9f}, "0.75 0.8 0.1 0.5"}, {"Trapez", {0.8f}, "0.2 0.4 0.8 0.4"},

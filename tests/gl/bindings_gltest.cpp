@@ -35,7 +35,8 @@ TEST(Bindings, WrappersWorkOnTheirOwnObjectsAndKeepTheCallersBound)
     glBindBuffer(GL_ARRAY_BUFFER, callers[1]);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, callers[2]);
     auto bindings = [] {
-        return std::array{getInteger(GL_FRAMEBUFFER_BINDING_EXT), getInteger(GL_ARRAY_BUFFER_BINDING), getInteger(GL_ELEMENT_ARRAY_BUFFER_BINDING)};
+        return std::array{getInteger(GL_FRAMEBUFFER_BINDING_EXT), getInteger(GL_ARRAY_BUFFER_BINDING),
+                          getInteger(GL_ELEMENT_ARRAY_BUFFER_BINDING)};
     };
     const std::array<GLint, 3> kept = bindings();
 
