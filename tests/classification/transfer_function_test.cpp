@@ -198,10 +198,10 @@ TEST(Shapes, TriangleRasterisesATentBetweenCutAndTopAndBlendsOverTheTable)
 TEST(Editor, HitTestPrefersPointOverEdgeOverInsideAndColourModePicksAPart)
 {
     const std::tuple<const char*, int, ShapePoint, int, int> cases[] = {  // kind, mode, position: hitState, hitIndex
-        // A point on an edge; the plateau edge; the edge closing back to p0; inside; beyond an edge's end.
+        // A point on an edge; the plateau edge; the edge closing back to p0; inside; beyond an edge's end or side.
         {"VornTrapez", kEditGeometry, {0.41f, 0.8f}, kHitPoint, 1}, {"VornTrapez", kEditGeometry, {0.5f, 0.82f}, kHitEdge, 1},
         {"VornTrapez", kEditGeometry, {0.5f, 0.01f}, kHitEdge, 3}, {"VornTrapez", kEditGeometry, {0.5f, 0.4f}, kHitInside, 0},
-        {"VornTrapez", kEditGeometry, {0.8f, -0.04f}, kHitNothing, 0}, {"VornTrapez", kEditGeometry, {0.9f, 0.4f}, kHitNothing, 0},
+        {"VornTrapez", kEditGeometry, {0.8f, -0.04f}, kHitNothing, 0}, {"VornTrapez", kEditGeometry, {0.5f, 0.85f}, kHitNothing, 0},
         // Colours: left ramp, plateau, right ramp; a real point stays that point; the polygon's segments.
         {"VornTrapez", kEditColour, {0.3f, 0.1f}, kHitPoint, 0}, {"VornTrapez", kEditColour, {0.5f, 0.1f}, kHitPoint, 1},
         {"VornTrapez", kEditColour, {0.7f, 0.1f}, kHitPoint, 2}, {"VornTrapez", kEditColour, {0.61f, 0.8f}, kHitPoint, 2},
