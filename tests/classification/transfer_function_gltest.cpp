@@ -63,8 +63,8 @@ TEST(TransferFunctionGL, TablesAreUploadedWholeOnTheirUnitsAndRedefinedOnlyByThe
     tf->setTableSize(64);
     EXPECT_EQ(std::tuple(tf->lookupTable, tf->preintTable, tf->lookupTable[32 * 4 + 3], tf->tableSize), std::tuple(lookup, preint, 52428, 64));
     tf->setTableSize(32);  // nothing changes in GL until the tables are redone
-    EXPECT_EQ((std::array{tf->lookupTexture.allocWidth, tf->preintTexture.allocWidth, tf->preintTexture.height, parameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, true)}),
-              (std::array{32, 32, 32, 64}));
+    EXPECT_EQ((std::array{tf->lookupTexture.allocWidth, tf->preintTexture.allocWidth, tf->preintTexture.height,
+                          parameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, true)}), (std::array{32, 32, 32, 64}));
     tf->update();
     EXPECT_EQ(std::tuple(parameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH, true), tf->lookupTable[16 * 4 + 3]), std::tuple(32, 26214));
     const GLuint names[2] = {tf->lookupTexture.handle, tf->preintTexture.handle};
