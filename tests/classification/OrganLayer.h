@@ -12,10 +12,7 @@ inline std::unique_ptr<Classification::PreintTransferFunction1D> organLayer(int 
     tf->setTableSize(tableSize);
     tf->setTextureUnit(2);
     tf->preintTexture.unit = 5;
-    Classification::TransferFunctionGeometry* s = tf->getShape(tf->addShape("test", "VornTrapez"));
-    s->colours[0] = {1.0f, 1.0f, 1.0f, 0.0f};
-    s->colours[1] = {0.5f, 0.5f, 0.5f, 0.0f};
-    s->colours[2] = {1.0f, 0.0f, 0.0f, 0.0f};
+    tf->getShape(tf->addShape("test", "VornTrapez"))->colours = {{1, 1, 1, 0}, {0.5f, 0.5f, 0.5f, 0}, {1, 0, 0, 0}, {}};
     tf->computeVisibleRange();
     return tf;
 }

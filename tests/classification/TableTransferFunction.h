@@ -7,22 +7,12 @@
 
 #include <vector>
 
-class TableTransferFunction : public Classification::TransferFunction {
-public:
-    explicit TableTransferFunction(int size = 256) : size(size), table(size_t(size) * 4, 0) {}
-
-    int size;
-    std::vector<unsigned short> table;
+struct TableTransferFunction : Classification::TransferFunction {
     int updates = 0;
-
+    std::vector<unsigned short> table = std::vector<unsigned short>(256 * 4);  // 256 entries
     void draw() override {}
     GLTex::OpenGLTexture* getTexture() override { return nullptr; }
     void setTextureUnit(int) override {}
-    void update() override
-    {
-        ++updates;
-        Classification::rasteriseLookupTable(shapes, rangeMin, rangeMax, size, table.data());
-    }
-    unsigned short alphaAt(int entry) const { return table[entry * 4 + 3]; }
+    void update() override { ++updates; Classification::rasteriseLookupTable(shapes, rangeMin, rangeMax, 256, table.data()); }
     unsigned short channel(int entry, int ch) const { return table[entry * 4 + ch]; }
 };

@@ -1,193 +1,144 @@
 // The transfer functions' GL side against the Mesa driver: the lookup and
-// pre-integration textures read back after their uploads, their parameters, units and
-// bindings, and when they are (not) redefined.
-#include "classification/PreintTransferFunction1D.h"
+// pre-integration textures after their uploads, their parameters, units and when they are
+// (not) redefined; and the editor drawn over a known histogram and shape list.
 #include "classification/PreintegrationTable.h"
+#include "gl/GLSLProgram.h"
 #include "tests/classification/OrganLayer.h"
 #include "tests/support/GLTestSupport.h"
-#include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
-#include <string>
-#include <vector>
+#include <cmath>
 
 using namespace Classification;
+using gltest::getInteger;
 
 namespace {
 
-GLint texParameter(GLenum target, GLenum name)
+GLint parameter(GLenum target, GLenum name, bool ofLevel = false)
 {
-    GLint v = 0;
-    glGetTexParameteriv(target, name, &v);
+    GLint v = -1;
+    ofLevel ? glGetTexLevelParameteriv(target, 0, name, &v) : glGetTexParameteriv(target, name, &v);
     return v;
 }
 
-GLint levelParameter(GLenum target, GLenum name)
+// The bound texture's texels as 16-bit channels: this driver keeps all 16 bits.
+std::vector<unsigned short> texels(GLenum target, size_t count)
 {
-    GLint v = 0;
-    glGetTexLevelParameteriv(target, 0, name, &v);
-    return v;
-}
-
-// The texture's texels as stored, widened to 16 bits per channel by the driver.
-std::vector<unsigned short> readShorts(GLenum target, GLuint texture, size_t texels)
-{
-    std::vector<unsigned short> out(texels * 4);
-    glBindTexture(target, texture);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    std::vector<unsigned short> out(count * 4);
     glGetTexImage(target, 0, GL_RGBA, GL_UNSIGNED_SHORT, out.data());
     return out;
 }
 
-// The bound texture of `target` holds `table` to the precision the driver keeps.
-void expectUploaded(GLenum target, GLuint texture, const unsigned short* table, size_t texels)
-{
-    const std::vector<unsigned short> stored = readShorts(target, texture, texels);
-    const int bits = levelParameter(target, GL_TEXTURE_ALPHA_SIZE);
-    ASSERT_GE(bits, 8);
-    const int tolerance = bits >= 16 ? 0 : 65535 / ((1 << bits) - 1) / 2 + 1;
-    for (size_t v = 0; v < texels * 4; ++v)
-        ASSERT_NEAR(stored[v], table[v], tolerance) << "value " << v;
-}
-
 } // namespace
 
-TEST(TransferFunctionGL, LookupUploadHoldsRasterisedTableOnItsUnit)
+TEST(TransferFunctionGL, TablesAreUploadedWholeOnTheirUnitsAndRedefinedOnlyByTheirOwnCalls)
 {
-    auto tf = organLayer();
+    PreintTransferFunction1D fresh;  // no lookup table yet: nothing to integrate, nothing defined
     glActiveTexture(GL_TEXTURE0);
-    tf->update();
-    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE2);  // bound on unit 2, which stays active
-    EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_1D)), tf->lookupTexture.handle);
-    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(texParameter(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
-    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);
-    EXPECT_EQ(tf->lookupTable[128 * 4 + 0], 65535);
-    expectUploaded(GL_TEXTURE_1D, tf->lookupTexture.handle, tf->lookupTable, 256);
-}
-
-TEST(TransferFunctionGL, TextureIsRedefinedOnlyByUpdate)
-{
-    auto tf = organLayer();
-    // The first getTexture() fills and uploads; the second does not even rasterise.
-    GLTex::OpenGLTexture* texture = tf->getTexture();
-    EXPECT_EQ(texture, &tf->lookupTexture);
-    std::vector<unsigned short> first = readShorts(GL_TEXTURE_1D, texture->handle, 256);
-    EXPECT_GT(first[128 * 4 + 3], 52000);
-    tf->getShape("test")->points[1].y = tf->getShape("test")->points[2].y = 0.4f;
-    EXPECT_EQ(tf->getTexture(), texture);
-    EXPECT_EQ(readShorts(GL_TEXTURE_1D, texture->handle, 256), first);
-    EXPECT_EQ(tf->lookupTable[128 * 4 + 3], 52428);
-
-    // A new size changes nothing in GL until the next update().
-    tf->setTableSize(128);
-    glBindTexture(GL_TEXTURE_1D, texture->handle);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 256);
-    tf->update();
-    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
-    EXPECT_EQ(tf->lookupTable[64 * 4 + 3], 26214);  // 0.4 on the plateau
-
-    // A size below 2 is refused (entry i lies at i / (N - 1)): table, sizes and texture stay.
-    unsigned short* table = tf->lookupTable;
-    tf->setTableSize(1);
-    tf->setTableSize(-5);
-    EXPECT_EQ(tf->tableSize, 128);
-    EXPECT_EQ(tf->lookupTable, table);
-    EXPECT_EQ(tf->preintTexture.width, 128);
-    EXPECT_EQ(tf->lookupTexture.allocWidth, 128);
-
-    // A visible range wholly outside 0..1 leaves table and texture alone.
-    tf->rangeMin = 1.5f;
-    tf->rangeMax = 2.0f;
-    tf->lookupTable[0] = 777;
-    std::vector<unsigned short> before = readShorts(GL_TEXTURE_1D, texture->handle, 128);
-    tf->update();
-    EXPECT_EQ(tf->lookupTable[0], 777);
-    EXPECT_EQ(readShorts(GL_TEXTURE_1D, texture->handle, 128), before);
-}
-
-TEST(TransferFunctionGL, PreintegrationUploadIsClampedSymmetricTable)
-{
+    fresh.computePreintegration();
+    EXPECT_EQ(std::tuple(getInteger(GL_ACTIVE_TEXTURE), fresh.lookupTable), std::tuple(GL_TEXTURE0, (unsigned short*)nullptr));
     auto tf = organLayer(64);
-    tf->update();
-    glActiveTexture(GL_TEXTURE0);
+    EXPECT_EQ(tf->getTexture(), &tf->lookupTexture);  // the first call fills and uploads
+    EXPECT_EQ((std::array{getInteger(GL_ACTIVE_TEXTURE), getInteger(GL_TEXTURE_BINDING_1D), parameter(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S),
+                          parameter(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER), parameter(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER),
+                          parameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH, true), GLint(tf->lookupTable[32 * 4]), GLint(tf->lookupTable[32 * 4 + 3])}),
+              (std::array{GL_TEXTURE2, GLint(tf->lookupTexture.handle), GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR, 64, 65535, 52428}));
+    EXPECT_EQ(texels(GL_TEXTURE_1D, 64), std::vector(tf->lookupTable, tf->lookupTable + 64 * 4));
+    tf->sampleDistance = 2.0;  // as the ray caster sets it
     tf->computePreintegration();
-    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE5);
-    EXPECT_EQ(GLuint(gltest::getInteger(GL_TEXTURE_BINDING_2D)), tf->preintTexture.handle);
-    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP);
-    EXPECT_EQ(texParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 64);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT), 64);
-
     std::vector<unsigned short> expected(64 * 64 * 4);
-    integratePreintegrationTable(tf->lookupTable, 64, 1.0, expected.data());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), tf->preintTable));
-    expectUploaded(GL_TEXTURE_2D, tf->preintTexture.handle, tf->preintTable, 64 * 64);
-    // Texel (x, y) is the pair (column x, row y): (3, 40) and (40, 3) agree, and the
-    // clear corner (0, 0) is clear while the plateau diagonal is not.
-    std::vector<unsigned short> texels = readShorts(GL_TEXTURE_2D, tf->preintTexture.handle, 64 * 64);
-    for (int ch = 0; ch < 4; ++ch)
-        EXPECT_EQ(texels[(40 * 64 + 3) * 4 + ch], texels[(3 * 64 + 40) * 4 + ch]);
-    EXPECT_EQ(texels[3], 0);
-    EXPECT_GT(texels[(32 * 64 + 32) * 4 + 3], 20000);
+    integratePreintegrationTable(tf->lookupTable, 64, 2.0, expected.data());
+    EXPECT_EQ(texels(GL_TEXTURE_2D, 64 * 64), expected);
+    EXPECT_EQ((std::array{getInteger(GL_ACTIVE_TEXTURE), getInteger(GL_TEXTURE_BINDING_2D), parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S),
+                          parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), parameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER),
+                          parameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), parameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT, true)}),
+              (std::array{GL_TEXTURE5, GLint(tf->preintTexture.handle), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 64}));
 
-    tf->sampleDistance = 2.0;  // a longer segment is more opaque
-    tf->computePreintegration();
-    EXPECT_GT(tf->preintTable[(32 * 64 + 32) * 4 + 3], expected[(32 * 64 + 32) * 4 + 3]);
-}
-
-// Before the first update() there is no lookup table: integrating would read a null table.
-TEST(TransferFunctionGL, PreintegrationWaitsForLookupTableAndKeepsSameSize)
-{
-    PreintTransferFunction1D tf;
-    tf.preintTexture.unit = 5;
-    ASSERT_EQ(tf.lookupTable, nullptr);
-    tf.computePreintegration();  // nothing to integrate, nothing defined
-    glActiveTexture(GL_TEXTURE5);
-    glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 0);
-
-    tf.setTableSize(16);
-    tf.update();
-    tf.computePreintegration();
-    unsigned short *lookup = tf.lookupTable, *preint = tf.preintTable;
-    tf.setTableSize(16);  // the same size: both tables stay
-    tf.setTableSize(1);   // refused: both tables stay as well
-    EXPECT_EQ(tf.lookupTable, lookup);
-    EXPECT_EQ(tf.preintTable, preint);
-    EXPECT_EQ(tf.preintTexture.height, 16);
-    tf.setTableSize(8);
-    EXPECT_EQ(tf.preintTexture.allocHeight, 8);
-    glBindTexture(GL_TEXTURE_2D, tf.preintTexture.handle);
-    EXPECT_EQ(levelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), 16);  // until recomputed
-}
-
-TEST(TransferFunctionGL, LoadingFileUploadsAndDestructionFreesTextures)
-{
-    testfs::ScratchDir dir;
-    dir.write("CT Skin.tfn", "1\n1\nSkin\n900\n1400\n100\n200\n0.3\n\n16777215\n8421504\n255\n");
-    auto tf = std::make_unique<PreintTransferFunction1D>();
-    tf->setTableSize(256);
-    tf->setTextureUnit(2);
-    ASSERT_TRUE(tf->loadFromFile(dir.file("CT Skin.tfn")));
-    expectUploaded(GL_TEXTURE_1D, tf->lookupTexture.handle, tf->lookupTable, 256);
-    EXPECT_GT(tf->lookupTable[70 * 4 + 3], 19000);  // x = 0.2745, on the skin's plateau at 0.3
-
-    // The game then shrinks the table; the ray caster's first getTexture() refills it.
-    tf->setTableSize(128);
+    // Later calls do not rasterise; sizes below 2 (entries lie at i / (N - 1)) or the same are refused.
+    tf->getShape("test")->points[1].y = tf->getShape("test")->points[2].y = 0.4f;
     tf->getTexture();
-    EXPECT_EQ(levelParameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH), 128);
-
-    tf->computePreintegration();
-    const GLuint lookup = tf->lookupTexture.handle, preint = tf->preintTexture.handle;
-    EXPECT_TRUE(glIsTexture(lookup) && glIsTexture(preint));
+    unsigned short *lookup = tf->lookupTable, *preint = tf->preintTable;
+    tf->setTableSize(1);
+    tf->setTableSize(64);
+    EXPECT_EQ(std::tuple(tf->lookupTable, tf->preintTable, tf->lookupTable[32 * 4 + 3], tf->tableSize), std::tuple(lookup, preint, 52428, 64));
+    tf->setTableSize(32);  // nothing changes in GL until the tables are redone
+    EXPECT_EQ((std::array{tf->lookupTexture.allocWidth, tf->preintTexture.allocWidth, tf->preintTexture.height,
+                          parameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, true)}), (std::array{32, 32, 32, 64}));
+    tf->update();
+    EXPECT_EQ(std::tuple(parameter(GL_TEXTURE_1D, GL_TEXTURE_WIDTH, true), tf->lookupTable[16 * 4 + 3]), std::tuple(32, 26214));
+    const GLuint names[2] = {tf->lookupTexture.handle, tf->preintTexture.handle};
     tf.reset();
-    EXPECT_FALSE(glIsTexture(lookup));
-    EXPECT_FALSE(glIsTexture(preint));
+    EXPECT_FALSE(glIsTexture(names[0]) || glIsTexture(names[1]));
+}
+
+TEST(TransferFunctionGL, EditorDrawsHistogramShapesAndFrameAndPutsTheCallersStateBack)
+{
+    PreintTransferFunction1D tf, kinds;  // the second: every other kind, 500 x 300 at (300, 50)
+    tf.histogram.bins.assign(256, 0);  // 20 bins at the display maximum (0.5556 high), one far above
+    std::fill(tf.histogram.bins.begin() + 10, tf.histogram.bins.begin() + 30, 90u);
+    tf.histogram.bins[60] = 400;
+    ASSERT_EQ(tf.histogram.displayMaximum(), 90u);
+    tf.getShape(tf.addShape("test", "VornTrapez"))->colours = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {}};
+    kinds.setEditorWidth(500.0f);
+    kinds.setEditorHeight(300.0f);
+    kinds.marginX = 300;
+    kinds.marginY = 50;
+    TransferFunctionGeometry* trapez = kinds.getShape(kinds.addShape("t", "Trapez"));
+    ASSERT_TRUE(trapez->setPoints({{0, 0}, {0.05f, 0.5f}, {0.25f, 0.5f}, {0.3f, 0}}));
+    trapez->colours.assign(4, {1, 0, 0, 0});
+    TransferFunctionGeometry* polygon = kinds.getShape(kinds.addShape("p", "Polygon"));
+    ASSERT_TRUE(polygon->setPoints({{0.35f, 0}, {0.4f, 0.8f}, {0.5f, 0.4f}, {0.6f, 0.8f}, {0.65f, 0}}));
+    polygon->colours = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {1, 1, 0, 0}, {}};
+    ASSERT_TRUE(kinds.getShape(kinds.addShape("v", "Triangle"))->setPoints({{0.85f, 0}, {0.7f, 0.6f}, {1, 0.6f}, {0.96f, 0.305f}}));
+
+    gltest::OffscreenTarget target(832, 642);
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The caller's state, other than what the editor sets; its program would paint magenta.
+    GLSLProgram* program = nullptr;
+    GLSLShader *vertex = nullptr, *fragment = nullptr;
+    buildProgram(program, vertex, fragment, "void main(){ gl_Position = ftransform(); }", "void main(){ gl_FragColor = vec4(1, 0, 1, 1); }");
+    glUseProgram(program->handle);
+    glEnable(GL_BLEND);
+    glLineWidth(3.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(0.25f, 0.0f, 0.0f);
+    glMatrixMode(GL_PROJECTION);
+    auto state = [] {
+        const std::pair<GLenum, size_t> queries[] = {{GL_PROJECTION_MATRIX, 0}, {GL_MODELVIEW_MATRIX, 16}, {GL_VIEWPORT, 32},
+                                                     {GL_LINE_WIDTH, 36}, {GL_CURRENT_PROGRAM, 37}, {GL_MATRIX_MODE, 38}, {GL_BLEND, 39}};
+        std::array<GLfloat, 40> s{};
+        for (auto [name, at] : queries)
+            glGetFloatv(name, &s[at]);
+        return s;
+    };
+    const auto before = state();
+    glDisable(GL_DEPTH_TEST);
+    tf.draw();
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));  // left on, by design
+    kinds.draw();
+    EXPECT_EQ(state(), before);
+    glUseProgram(0);  // the last test here: the rest of the caller's state may stay
+    delete program;
+    delete vertex;
+    delete fragment;
+
+    // Pixels as RGB in hundredths; the background is the clear colour through the editor's
+    // half-transparent black, fills are at half alpha. Outside; background; a histogram
+    // column half way up, the tall bin, an empty bin; ramp, plateau, ramp; dots on p1 and
+    // p2, the outline between, above it; the frame, inside it. The second editor: the Trapez
+    // fill, the polygon's first and third pieces (a triangle and a quad), the triangle's cut
+    // line to its handle and the handle's dot, the frame.
+    const int probes[][2] = {{400, 400}, {250, 250}, {30, 81}, {70, 260}, {50, 110}, {105, 60}, {138, 110}, {170, 60},
+                             {115, 211}, {163, 214}, {138, 214}, {138, 219}, {10, 250}, {265, 250}, {250, 265}, {250, 10}, {250, 14},
+                             {375, 125}, {495, 80}, {595, 65}, {770, 141}, {780, 144}, {300, 200}, {799, 200}};
+    const std::vector<float> px = target.read();
+    std::string seen;
+    for (auto [x, y] : probes)
+        for (int ch = 0; ch < 3; ++ch)
+            seen += std::to_string(std::lround(px[(size_t(y) * 832 + x) * 4 + ch] * 100)) + (ch < 2 ? "," : " ");
+    EXPECT_EQ(seen, "20,40,60 10,20,30 40,47,53 98,98,99 10,20,30 55,10,15 5,60,15 5,10,65 100,100,100 100,100,100 70,70,70 "
+                    "10,20,30 100,100,100 100,100,100 100,100,100 100,100,100 10,20,30 55,10,15 55,10,15 5,10,65 100,100,100 "
+                    "100,100,100 100,100,100 100,100,100 ");
 }
