@@ -64,64 +64,51 @@ protected:
 
 TEST_F(MetaImageLoader, HeadersDeliverTypeExtentsSpacingsAndVoxels)
 {
-    const std::string uchar = "ElementType = MET_UCHAR\nElementDataFile = d.raw\n";
-    const std::string ushort3 = "NDims = 3\nDimSize = 3 2 1\nElementSpacing = 0.5 0.25 2\nElementType = MET_USHORT\n";
+    const std::string uchar = "ElementType = MET_UCHAR\nElementDataFile = d.raw\n", ushort = "ElementType = MET_USHORT\nElementDataFile = d.raw\n";
+    const std::string shrt = "ElementType = MET_SHORT\nElementDataFile = d.raw\n", cube = "NDims = 3\nDimSize = 2 2 2\n";
     const std::vector<float> floats = {-1024.4f, 3071.5f, -0.5f, 0.49f, -40000.0f, 1e9f, NAN, 32766.6f};
     const std::vector<std::int16_t> shorts = {-1024, 3072, -1, 0, -32768, 32767, -32768, 32767};
     const std::vector<std::uint32_t> uints = {0, 65535, 65536, 4000000000u, 7, 300, 1, 2};
     const std::vector<std::uint16_t> ushorts = {0, 65535, 65535, 65535, 7, 300, 1, 2};
-    const std::string c64 = counting(64), c40 = counting(40), c9 = counting(9);
+    const std::string c64 = counting(64), c40 = counting(40), loaded = "{d.raw}";
+    auto shortBy = [&](int n) { return loaded + "Common >> Warning: d.raw is " + std::to_string(n) + " bytes short; the missing voxels are 0\n"; };
     struct Case {
-        std::string header;
-        std::string raw;
-        std::string lines;
+        std::string header, raw, lines;
         unsigned type;
         std::vector<int> extents;
         std::vector<float> spacing;
         std::string data;
     } cases[] = {
-        // Line ends, spaces round and inside keys and values.
-        {ushort3 + "ElementDataFile = d.raw\n", c64, "{d.raw}", GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
-        {"NDims = 3\r\nDimSize = 3 2 1\r\nElementSpacing = 0.5 0.25 2\r\nElementType = MET_USHORT\r\nElementDataFile = d.raw\r\n",
-         c64, "{d.raw}", GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
-        {"N Dims=3\nDim Size =   3  2  1  \nElementSpacing=0.5 0.25 2\nElement Type =  MET_ USHORT  \r\nElement DataFile =  d .raw ",
-         c64, "{d.raw}", GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
-        // DimSize before NDims reads nothing; a blank line or one without "=" joins the
-        // next key, which then matches nothing; keys are case-sensitive; channels, byte
-        // order and unknown keys change nothing.
-        {"DimSize = 4 4 4\nNDims = 3\n" + uchar, c64, "{d.raw}", GL_UNSIGNED_BYTE, {1, 1, 1, 1}, {1, 1, 1}, counting(1)},
-        {"NDims = 3\nDimSize = 2 2 2\n\nElementSpacing = 5 5 5\n" + uchar, c64, "{d.raw}", GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
-        {"NDims = 3\nDimSize = 2 2 2\nsome comment\nElementSpacing = 5 5 5\n" + uchar, c64, "{d.raw}", GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
-        {"ObjectType = Image\nndims = 2\nNDims = 3\nDimSize = 4 2 2\nPosition = 1 2 3\nElementNumberOfChannels = 3\n"
-         "ElementByteOrderMSB = True\nTransformMatrix = 1 0 0 0 1 0 0 0 1\n" + uchar,
-         c64, "{d.raw}", GL_UNSIGNED_BYTE, {4, 2, 2, 1}, {1, 1, 1}, counting(16)},
+        // Line ends, spaces round and inside keys and values, no final line end.
+        {"NDims = 3\nDimSize = 3 2 1\nElementSpacing = 0.5 0.25 2\n" + ushort, c64, loaded, GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
+        {"N Dims=3\r\nDim Size =   3  2  1  \r\nElementSpacing=0.5 0.25 2\r\nElement Type =  MET_ USHORT  \r\nElement DataFile =  d .raw ", c64,
+         loaded, GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
+        // DimSize before NDims reads nothing; a blank line or one without "=" joins the next
+        // key, which then matches nothing; case, channels, byte order and unknown keys do nothing.
+        {"DimSize = 4 4 4\nNDims = 3\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {1, 1, 1, 1}, {1, 1, 1}, counting(1)},
+        {cube + "\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
+        {cube + "some comment\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
+        {"ObjectType = Image\nndims = 2\nNDims = 3\nDimSize = 4 2 2\nPosition = 1 2 3\nElementNumberOfChannels = 3\nElementByteOrderMSB = True\n" + uchar,
+         c64, loaded, GL_UNSIGNED_BYTE, {4, 2, 2, 1}, {1, 1, 1}, counting(16)},
         // The header size only warns: the data still starts at byte 0.
-        {"HeaderSize = 512\nNDims = 1\nDimSize = 8\n" + uchar, c64, "Common >> Warning: 512 bytes header\n{d.raw}", GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
-        {"HeaderSize = -1\nNDims = 1\nDimSize = 8\nHeaderSize = 0\n" + uchar, c64, "{d.raw}", GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
+        {"HeaderSize = 512\nNDims = 1\nDimSize = 8\n" + uchar, c64, "Common >> Warning: 512 bytes header\n" + loaded, GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
+        {"HeaderSize = -1\nNDims = 1\nDimSize = 8\nHeaderSize = 0\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
         // The fourth axis has no place in the volume box: its spacing is not delivered.
-        {"NDims = 4\nDimSize = 2 2 2 2\nElementSpacing = 1 2 3 0\n" + uchar, c64, "{d.raw}", GL_UNSIGNED_BYTE, {2, 2, 2, 2}, {1, 2, 3}, counting(16)},
-        {"NDims = 3\nDimSize = 2 3 2\nElementType = MET_SHORT\nElementDataFile = d.raw\n", c64, "{d.raw}", GL_SHORT, {2, 3, 2, 1}, {1, 1, 1}, counting(24)},
+        {"NDims = 4\nDimSize = 2 2 2 2\nElementSpacing = 1 2 3 0\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 2}, {1, 2, 3}, counting(16)},
+        {"NDims = 3\nDimSize = 2 3 2\n" + shrt, c64, loaded, GL_SHORT, {2, 3, 2, 1}, {1, 1, 1}, counting(24)},
         // Four-byte voxels used to go down the signed 16-bit path as they were; they now
         // arrive as the 16-bit values they stand for, as if stored as MET_SHORT.
-        {"NDims = 3\nDimSize = 2 2 2\nElementType = MET_FLOAT\nElementDataFile = d.raw\n", bytesOf(floats),
-         "{d.raw}MHD Loader >> MET_FLOAT voxels converted to 16-bit signed (rounded, clamped to -32768..32767)\n",
-         GL_SHORT, {2, 2, 2, 1}, {1, 1, 1}, bytesOf(shorts)},
-        {"NDims = 3\nDimSize = 2 2 2\nElementType = MET_UINT\nElementDataFile = d.raw\n", bytesOf(uints),
-         "{d.raw}MHD Loader >> MET_UINT voxels converted to 16-bit unsigned (clamped to 0..65535)\n",
-         GL_UNSIGNED_SHORT, {2, 2, 2, 1}, {1, 1, 1}, bytesOf(ushorts)},
-        // Keys after the data file are parsed: a later type of the same size overwrites
-        // the type, later extents are not delivered, a later data file loads again.
-        {"NDims = 2\nDimSize = 2 2\nElementType = MET_SHORT\nElementDataFile = d.raw\nElementType = MET_USHORT\nDimSize = 9 9 9\n",
-         c64, "{d.raw}", GL_UNSIGNED_SHORT, {2, 2, 1, 1}, {1, 1, 1}, counting(8)},
-        {"NDims = 3\nDimSize = 2 2 2\n" + uchar + "ElementType = MET_SHORT\nElementDataFile = d.raw\n", c64,
-         "{d.raw}{d.raw}", GL_SHORT, {2, 2, 2, 1}, {1, 1, 1}, counting(16)},
-        // A short file keeps a zeroed tail and says how short it is.
-        {"NDims = 3\nDimSize = 4 4 4\n" + uchar, c40, "{d.raw}Common >> Warning: d.raw is 24 bytes short; the missing voxels are 0\n",
-         GL_UNSIGNED_BYTE, {4, 4, 4, 1}, {1, 1, 1}, c40 + std::string(24, '\0')},
-        {"NDims = 2\nDimSize = 3 3\nElementType = MET_SHORT\nElementDataFile = d.raw\n", c9,
-         "{d.raw}Common >> Warning: d.raw is 9 bytes short; the missing voxels are 0\n", GL_SHORT, {3, 3, 1, 1}, {1, 1, 1}, c9 + std::string(9, '\0')},
-        {"NDims = 1\nDimSize = 64\nElementType = MET_SHORT\nElementDataFile = d.raw\n", c64,  // exactly half
-         "{d.raw}Common >> Warning: d.raw is 64 bytes short; the missing voxels are 0\n", GL_SHORT, {64, 1, 1, 1}, {1, 1, 1}, c64 + std::string(64, '\0')},
+        {cube + "ElementType = MET_FLOAT\nElementDataFile = d.raw\n", bytesOf(floats),
+         loaded + "MHD Loader >> MET_FLOAT voxels converted to 16-bit signed (rounded, clamped to -32768..32767)\n", GL_SHORT, {2, 2, 2, 1}, {1, 1, 1}, bytesOf(shorts)},
+        {cube + "ElementType = MET_UINT\nElementDataFile = d.raw\n", bytesOf(uints),
+         loaded + "MHD Loader >> MET_UINT voxels converted to 16-bit unsigned (clamped to 0..65535)\n", GL_UNSIGNED_SHORT, {2, 2, 2, 1}, {1, 1, 1}, bytesOf(ushorts)},
+        // Keys after the data file are parsed: a later type of the same size overwrites the
+        // type, later extents are not delivered, a later data file loads again.
+        {"NDims = 2\nDimSize = 2 2\n" + shrt + "ElementType = MET_USHORT\nDimSize = 9 9 9\n", c64, loaded, GL_UNSIGNED_SHORT, {2, 2, 1, 1}, {1, 1, 1}, counting(8)},
+        {cube + uchar + shrt, c64, loaded + loaded, GL_SHORT, {2, 2, 2, 1}, {1, 1, 1}, counting(16)},
+        // A short file keeps a zeroed tail and says how short it is, down to exactly half.
+        {"NDims = 3\nDimSize = 4 4 4\n" + uchar, c40, shortBy(24), GL_UNSIGNED_BYTE, {4, 4, 4, 1}, {1, 1, 1}, c40 + std::string(24, '\0')},
+        {"NDims = 1\nDimSize = 64\n" + shrt, c64, shortBy(64), GL_SHORT, {64, 1, 1, 1}, {1, 1, 1}, c64 + std::string(64, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.header);
