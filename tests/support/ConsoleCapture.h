@@ -9,8 +9,7 @@ namespace testsupport {
 
 class ConsoleCapture {
 public:
-    explicit ConsoleCapture(std::ostream& stream = std::cout)
-        : stream_(stream), previous_(stream.rdbuf(captured_.rdbuf())) {}
+    explicit ConsoleCapture(std::ostream& stream = std::cout) : stream_(stream), previous_(stream.rdbuf(captured_.rdbuf())) {}
     ~ConsoleCapture() { stream_.rdbuf(previous_); }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
@@ -19,9 +18,8 @@ public:
     // The text written since the last call of take().
     std::string take()
     {
-        std::string all = captured_.str();
-        std::string fresh = all.substr(taken_);
-        taken_ = all.size();
+        std::string fresh = captured_.str().substr(taken_);
+        taken_ += fresh.size();
         return fresh;
     }
 
