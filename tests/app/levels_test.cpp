@@ -57,8 +57,8 @@ TEST_F(GameRules, EachLevelSetsItsBoxStartPoseAndPresetAndResetsTheBody)
         std::vector<double> got = rules::organChanges.empty() ? std::vector<double>{} : rules::organChanges[0];
         got.insert(got.end(), {p.organPose.x, p.organPose.y, p.organPose.z, p.organPose.angleZ, p.organPose.angleX});
         EXPECT_TRUE(got == levels[level] && rules::organChanges.size() == (level < 7)) << level;
-        const Pose& b = p.bodyPose;
-        EXPECT_TRUE(p.level == level && p.levelStartTime == 5000u + unsigned(level) && b.x + b.y + b.z + b.angleZ + b.angleX == 0);
+        EXPECT_TRUE(p.level == level && p.levelStartTime == 5000u + unsigned(level));
+        EXPECT_EQ(p.bodyPose.x + p.bodyPose.y + p.bodyPose.z + p.bodyPose.angleZ + p.bodyPose.angleX, 0) << "body reset";
     }
 }
 
@@ -76,8 +76,7 @@ TEST_F(GameRules, EachAcceptanceShowsItsResultAndTheSecondPlayersSeventhTheGreat
 
     acceptMatched(1, 7000, 6); // 1996 each
     EXPECT_FALSE(appState.gameOver);
-    console.take();
-    appState.leftMessageTime = 5;
+    appState.leftMessageTime = 5, console.take();
     acceptMatched(1, 7000);
     EXPECT_EQ(console.take(), "\nPlayer 2 completed level 7\nPoints: 1996\nTotal: 13972\n"
                               "\nPlayer 1 wins!\n\nPress 1 to start a new game!\n");

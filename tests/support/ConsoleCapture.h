@@ -9,8 +9,8 @@ namespace testsupport {
 
 class ConsoleCapture {
 public:
-    explicit ConsoleCapture(std::ostream& stream = std::cout) : stream_(stream), previous_(stream.rdbuf(captured_.rdbuf())) {}
-    ~ConsoleCapture() { stream_.rdbuf(previous_); }
+    explicit ConsoleCapture(std::ostream& stream = std::cout) : stream_(stream), was_(stream.rdbuf(captured_.rdbuf())) {}
+    ~ConsoleCapture() { stream_.rdbuf(was_); }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
@@ -26,7 +26,7 @@ public:
 private:
     std::ostream& stream_;
     std::ostringstream captured_;
-    std::streambuf* previous_;
+    std::streambuf* was_;
     size_t taken_ = 0;
 };
 
