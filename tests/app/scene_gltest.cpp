@@ -182,7 +182,7 @@ TEST_F(Scene, LevelsSetTheOrganBoxAndReplaceItsHeartShapeWithThePresetInBothTabl
     writeVolume("MET_DOUBLE"); // unreadable: the layer stays empty, and a rebuild replaces it
     ConsoleCapture console;
     setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
-    EXPECT_TRUE(console.take().find("Volume\n") == std::string::npos && one.organTransfer->tableSize == 128);
+    EXPECT_TRUE(console.take().find("Volume\n") == std::string::npos && one.organTransfer->lookupTexture.unit == 2);
     writeVolume("MET_UCHAR");
     setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
     Classification::PreintTransferFunction1D* tf = one.organTransfer;
