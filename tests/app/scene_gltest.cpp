@@ -85,9 +85,8 @@ protected:
 TEST_F(Scene, FrameCastsOneLayerFromThePlayersCameraAndShowsEachPictureInItsHalfUnderTheText)
 {
     one.moveBody = true, one.eye[1] = 3;
-    ConsoleCapture console;
-    setupPlayer(one);
-    setupPlayer(two);
+    ConsoleCapture console, iconErrors(std::cerr);
+    initGL(); // both players, from the files here; no icons
     EXPECT_NE(console.text().find("UCHAR Volume\n"), std::string::npos);
     const auto* t = one.skeletonTransfer; // each layer's own table, with its units, and the caster's settings
     const RenderParameters& r = one.skeletonCaster->params;
@@ -107,7 +106,7 @@ TEST_F(Scene, FrameCastsOneLayerFromThePlayersCameraAndShowsEachPictureInItsHalf
         paint(caster(one, layer), layer == 2), paint(caster(two, layer), layer == 2, 1);
     appState.leftMessage = "H", appState.rightMessage = "H\nH";
     appState.leftMessageTime = appState.rightMessageTime = 3000;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0), glBindTexture(GL_TEXTURE_2D, 0);
     glEnable(GL_BLEND);
     onReshape(1000, 500);
     std::vector<GLint> viewport(4);
@@ -164,7 +163,7 @@ TEST_F(Scene, FrameCastsOneLayerFromThePlayersCameraAndShowsEachPictureInItsHalf
     EXPECT_TRUE(std::equal(eye, eye + 3, two.eye));
     const std::vector<float> cast = gltest::readTexture(GL_TEXTURE_2D, two.skinCaster->resultTexture->handle, 416 * 642);
     EXPECT_GT(*std::max_element(cast.begin(), cast.end()), 0.1f) << "the skin shows";
-    glDisable(GL_TEXTURE_2D); // as in the frame's cast: the overlay turns it on
+    glBindTexture(GL_TEXTURE_2D, 0); // texturing is on, as initGL and the overlay leave it: unit 0 as in the cast
     glMatrixMode(GL_PROJECTION);
     gluPerspective(100.0, 416.0 / 642.0, 0.001, 5.0);
     glMatrixMode(GL_MODELVIEW);
