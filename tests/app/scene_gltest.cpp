@@ -69,7 +69,7 @@ protected:
     {
         dir_.write("taa.mhd", "NDims = 3\nDimSize = 24 20 16\nElementSpacing = 1 1 2\nElementType = " + type +
                                   "\nElementDataFile = taa.raw\n");
-        std::string raw(24 * 20 * 16, 0);
+        std::string raw(24 * 20 * 16 * (type == "MET_UCHAR" ? 1 : 2), 0);
         for (size_t i = 0; i < raw.size(); ++i)
             raw[i] = char(i % 24 * 11);
         dir_.write("taa.raw", raw);
@@ -182,8 +182,9 @@ TEST_F(Scene, LevelsSetTheOrganBoxAndReplaceItsHeartShapeWithThePresetInBothTabl
     ConsoleCapture console;
     setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
     EXPECT_TRUE(console.take().find("Volume\n") == std::string::npos && one.organTransfer->lookupTexture.unit == 2);
-    writeVolume("MET_UCHAR");
+    writeVolume("MET_USHORT");
     setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
+    EXPECT_EQ(one.organTransfer->histogram.dims, std::vector<int>({24, 20, 16})) << "16-bit voxels counted";
     Classification::PreintTransferFunction1D* tf = one.organTransfer;
     startLevel(one, 0, 0);
     const RenderParameters& r = one.organCaster->params;
