@@ -3,7 +3,6 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/LevelTable.h"
 #include "app/Levels.h"
 #include "tests/support/ConsoleCapture.h"
 
@@ -13,49 +12,28 @@
 
 namespace rules {
 
-struct OrganChange {
-    const PlayerState* player;
-    double boxMin[3], boxMax[3];
-    int preset;
-};
-
 inline unsigned fakeNow = 0;
-inline std::vector<OrganChange> organChanges;
-
-inline unsigned fakeClock() { return fakeNow; }
-inline void recordBox(PlayerState& p, const double lo[3], const double hi[3])
-{
-    organChanges.push_back({&p, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}, -1});
-}
-inline void recordPreset(PlayerState&, int preset)
-{
-    if (!organChanges.empty())
-        organChanges.back().preset = preset;
-}
+inline std::vector<std::vector<double>> organChanges; // box minimum, box maximum, preset
 
 class GameRules : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = levelHooks;
-        levelHooks = LevelHooks{fakeClock, recordBox, recordPreset};
-        appState = AppState{};
+        levelHooks.elapsedMs = [] { return fakeNow; };
+        levelHooks.setOrganBox = [](PlayerState&, const double lo[3], const double hi[3]) {
+            organChanges.push_back({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]});
+        };
+        levelHooks.applyOrganPreset = [](PlayerState&, int preset) { organChanges.back().push_back(preset); };
+        appState = AppState{}; // a new game, both players at level 0 at time 1000
         fakeNow = 1000;
-        organChanges.clear();
         for (PlayerState& p : appState.players)
             startLevel(p, 0, fakeNow);
         organChanges.clear();
     }
-    void TearDown() override
-    {
-        levelHooks = saved_;
-        appState = AppState{};
-    }
+    void TearDown() override { levelHooks = saved_, appState = AppState{}; }
     PlayerState& player(int n) { return appState.players[n - 1]; }
     testsupport::ConsoleCapture console;
-
-private:
-    LevelHooks saved_{};
+    const LevelHooks saved_ = levelHooks;
 };
 
 } // namespace rules

@@ -1,7 +1,7 @@
-// Scene composition against the real driver: a player's three layers built from a small
-// volume written here, the per-render parameters, the picture mixing read back from the
-// pixels, and the level's organ box.
-#include "app/LevelTable.h"
+// The game against the real driver: players built from a small volume written here, one
+// frame read back from the window, the organ presets and the icons.
+#include "app/FrameLoop.h"
+#include "app/Icons.h"
 #include "app/Levels.h"
 #include "app/Scene.h"
 #include "classification/PreintTransferFunction1D.h"
@@ -9,17 +9,15 @@
 #include "gl/GLSLProgram.h"
 #include "gl/GLTexture.h"
 #include "render/GLSLRaycaster.h"
+#include "tests/support/BitmapWriter.h"
 #include "tests/support/ConsoleCapture.h"
 #include "tests/support/GLTestSupport.h"
+#include "tests/support/ScratchDir.h"
 
 #include <GL/glu.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,389 +26,214 @@ using testsupport::ConsoleCapture;
 
 namespace {
 
-constexpr int kW = 24, kH = 20, kD = 16; // voxel spacing 1, 1, 2: z is longest
-
-using Colour = std::array<float, 4>; // premultiplied RGBA
-const Colour kNone{0, 0, 0, 0};
-constexpr float kShell = 0.6f; // share of the skin's opacity kept outside the lens
-
-GLSLRaycaster* caster(PlayerState& p, int layer)
+GLSLRaycaster* caster(const PlayerState& p, int layer)
 {
-    return std::array<GLSLRaycaster*, 3>{p.skinCaster, p.skeletonCaster, p.organCaster}[layer];
+    return std::array{p.skinCaster, p.skeletonCaster, p.organCaster}[layer];
 }
 
-// Runs each test in a scratch folder holding the game's run-time files and a small
-// volume whose intensities rise along x, so every transfer function finds voxels; the
-// player is set up from them unless the test removes a file first.
+// A layer image: clear, or opaque with red on its left half, green on its lower half and `blue`.
+void paint(GLSLRaycaster* c, bool quadrants, float blue = 0)
+{
+    std::vector<float> px;
+    for (int i = 0; i < 416 * 642; ++i)
+        px.insert(px.end(), {float(quadrants && i % 416 < 208), float(quadrants && i / 416 < 321), quadrants * blue,
+                             float(quadrants)});
+    glBindTexture(GL_TEXTURE_2D, c->resultTexture->handle);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 416, 642, GL_RGBA, GL_FLOAT, px.data());
+}
+
+// Each test runs in a scratch folder with the game's run-time files and a 24 x 20 x 16
+// volume (spacing 1, 1, 2) whose intensities rise along x, so that every layer finds voxels.
 class Scene : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous_ = fs::current_path();
-        char tmpl[] = "/tmp/quillet-scene-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        std::string here = __FILE__;
-        data_ = here.substr(0, here.rfind("/tests/")) + "/data";
         for (const char* name : {"tfn", "raycast.vert", "raycast.frag", "mixpics.vert", "mixpics.frag"})
-            fs::create_symlink(data_ / name, dir_ / name);
+            fs::create_symlink(data_ / name, dir_.path() / name);
         writeVolume("MET_UCHAR");
-        fs::current_path(dir_);
-        p.viewWidth = 416;
-        p.viewHeight = 642;
+        for (PlayerState& p : appState.players)
+            p.viewWidth = 416, p.viewHeight = 642;
     }
-    void TearDown() override
+    void TearDown() override // the game's players live as long as the process, a test's not
     {
-        // The game's players live as long as the process; a test's go with the test.
-        glUseProgram(0);
-        for (int layer = 0; layer < 3; ++layer)
-            delete caster(p, layer);
-        for (auto* t : {p.skinTransfer, p.skeletonTransfer, p.organTransfer})
-            delete t;
-        delete p.mixProgram;
-        for (GLSLShader* shader : {p.mixVertexShader, p.mixFragmentShader}) {
-            if (shader)
-                glDeleteShader(shader->handle);
-            delete shader;
+        for (PlayerState& p : appState.players) {
+            for (int layer = 0; layer < 3; ++layer)
+                delete caster(p, layer), delete std::array{p.skinTransfer, p.skeletonTransfer, p.organTransfer}[layer];
+            for (GLSLShader* shader : {p.mixVertexShader, p.mixFragmentShader})
+                glDeleteShader(shader ? shader->handle : 0), delete shader;
+            delete p.mixProgram;
         }
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-        glActiveTexture(GL_TEXTURE0);
+        appState = AppState{};
     }
-
     void writeVolume(const std::string& type)
     {
-        std::ofstream(dir_ / "taa.mhd") << "NDims = 3\nDimSize = " << kW << " " << kH << " " << kD
-                                        << "\nElementSpacing = 1 1 2\nElementType = " << type
-                                        << "\nElementDataFile = taa.raw\n";
-        int bytes = type == "MET_UCHAR" ? 1 : type == "MET_FLOAT" || type == "MET_UINT" ? 4 : 2;
-        std::vector<unsigned char> raw(size_t(kW) * kH * kD * bytes);
-        for (size_t i = 0; i < size_t(kW) * kH * kD; ++i) {
-            unsigned v = unsigned((i % kW) * 255 / (kW - 1) * (bytes == 1 ? 1 : 100));
-            float f = float(v);
-            std::memcpy(&raw[i * bytes], type == "MET_FLOAT" ? static_cast<void*>(&f) : &v, size_t(bytes)); // little-endian
-        }
-        std::ofstream(dir_ / "taa.raw", std::ios::binary)
-            .write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
+        dir_.write("taa.mhd", "NDims = 3\nDimSize = 24 20 16\nElementSpacing = 1 1 2\nElementType = " + type +
+                                  "\nElementDataFile = taa.raw\n");
+        std::string raw(24 * 20 * 16 * (type == "MET_UCHAR" ? 1 : 2), 0);
+        for (size_t i = 0; i < raw.size(); ++i)
+            raw[i] = char(i % 24 * 11);
+        dir_.write("taa.raw", raw);
     }
-
-    void setup()
-    {
-        ConsoleCapture console;
-        setupPlayer(p);
-    }
-
-    // Gives the three layer images one colour each and mixes them into the half at
-    // window x `left`. From the camera at (1, 0, 0) the lifted organ is farther than the
-    // body, one moved towards the camera nearer.
-    void mix(const Colour& skin, const Colour& bones, const Colour& organ, bool organNearer, float cursorX,
-             float cursorY, int left)
-    {
-        const Colour* colours[3] = {&skin, &bones, &organ};
-        GLint target = gltest::getInteger(GL_FRAMEBUFFER_BINDING);
-        GLuint fbo = 0;
-        glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-        for (int layer = 0; layer < 3; ++layer) {
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                                   caster(p, layer)->resultTexture->handle, 0);
-            const Colour& c = *colours[layer];
-            glClearColor(c[0], c[1], c[2], c[3]);
-            glClear(GL_COLOR_BUFFER_BIT);
-        }
-        glClearColor(0, 0, 0, 0);
-        glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
-        glDeleteFramebuffers(1, &fbo);
-        p.eye[0] = 1.0f;
-        p.eye[1] = p.eye[2] = 0.0f;
-        p.bodyPose = Pose{0, 0, 0, 0, 0};
-        p.organPose = organNearer ? Pose{0.5f, 0, 0, 0, 0} : Pose{0, 0.7f, 0, 0, 0};
-        p.cursorX = cursorX;
-        p.cursorY = cursorY;
-        setupMixPass(p);
-        glViewport(left, 0, 416, 642);
-        drawMixQuad();
-    }
-
-    PlayerState p{};
-    fs::path dir_, data_, previous_;
+    testfs::ScratchDir dir_;
+    testfs::WorkingDirectory cwd_{dir_.path()};
+    const fs::path data_ = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data";
+    PlayerState &one = appState.players[0], &two = appState.players[1];
 };
-
-void expectColour(const std::array<float, 4>& px, float r, float g, float b, const char* where)
-{
-    SCOPED_TRACE(where);
-    EXPECT_NEAR(px[0], r, 0.004f);
-    EXPECT_NEAR(px[1], g, 0.004f);
-    EXPECT_NEAR(px[2], b, 0.004f);
-    EXPECT_EQ(px[3], 1.0f) << "written opaque";
-}
 
 } // namespace
 
-TEST_F(Scene, PlayerSetupBuildsThreeLayersWithTheirOwnTransferFunctions)
+TEST_F(Scene, FrameCastsOneLayerFromThePlayersCameraAndShowsEachPictureInItsHalfUnderTheText)
 {
-    p.moveBody = true;
-    p.eye[1] = 3;
-    setup();
+    one.moveBody = true, one.eye[1] = 3;
+    ConsoleCapture console, iconErrors(std::cerr);
+    initGL(); // both players, from the files here; no icons
+    EXPECT_NE(console.text().find("UCHAR Volume\n"), std::string::npos);
+    const auto* t = one.skeletonTransfer; // each layer's own table, with its units, and the caster's settings
+    const RenderParameters& r = one.skeletonCaster->params;
+    EXPECT_TRUE(r.transferFunction == t && t != one.skinTransfer && t->histogram.dims == std::vector<int>({24, 20, 16}));
+    EXPECT_EQ((std::vector<double>{double(t->tableSize), double(t->lookupTexture.unit), double(t->preintTexture.unit),
+                                   r.sampleDistance, double(r.maxSamples), double(r.useBlocks), double(r.useJitter),
+                                   double(r.maxLevel[1]), double(one.skeletonCaster->resultTexture->width)}),
+              (std::vector<double>{128, 2, 5, 0.009f, 1024, 1, 0, 5, 416}));
+    EXPECT_TRUE(!one.moveBody && one.eye[1] == 0 && gltest::getInteger(GL_ACTIVE_TEXTURE) == GL_TEXTURE0);
+
+    // The first frame casts player 2's skin. Player 1's organ lies behind an empty body,
+    // player 2's in front of its cast skin: each half shows its organ image, and the text.
+    two.pitch = 0.3f, two.yaw = 1.0f, two.cursorX = 600, two.cursorY = 300, one.cursorX = one.cursorY = -100;
+    two.bodyPose = Pose{0.05f, -0.1f, 0.02f, 20, 10};
+    two.organPose = Pose{0.4f, 0.25f, 0.6f, 0, 0};
+    for (int layer = 0; layer < 3; ++layer)
+        paint(caster(one, layer), layer == 2), paint(caster(two, layer), layer == 2, 1);
+    appState.leftMessage = "H", appState.rightMessage = "H\nH";
+    appState.leftMessageTime = appState.rightMessageTime = 3000;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0), glBindTexture(GL_TEXTURE_2D, 0);
+    glEnable(GL_BLEND);
+    onReshape(1000, 500);
+    std::vector<GLint> viewport(4);
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    EXPECT_TRUE(viewport == std::vector<GLint>({0, 0, 1000, 500}) && appState.windowWidth * appState.windowHeight == 500000);
+    onReshape(832, 642);
+    onDisplay();
+
+    // Read back after the swap (this driver copies). Boxes (x0, y0, x1, y1) of the pixels unlike
+    // the organ images: the frame rate, players 1's and 2's pink messages ("H": 7 x 9, 1 right).
+    std::vector<unsigned char> window(832 * 642 * 4);
+    glReadPixels(0, 0, 832, 642, GL_RGBA, GL_UNSIGNED_BYTE, window.data());
+    std::vector<int> boxes = {832, 642, -1, -1, 832, 642, -1, -1, 832, 642, -1, -1};
+    int notPink = 0;
+    for (int i = 0; i < 832 * 642; ++i) {
+        const int x = i % 832, y = i / 832, region = x >= 416 ? 2 : y >= 30;
+        const unsigned char* px = &window[size_t(i) * 4];
+        if (px[0] == (x % 416 < 208) * 255 && px[1] == (y < 321) * 255 && px[2] == (x >= 416) * 255)
+            continue;
+        int* b = &boxes[size_t(region) * 4];
+        b[0] = std::min(b[0], x), b[1] = std::min(b[1], y), b[2] = std::max(b[2], x), b[3] = std::max(b[3], y);
+        notPink += region > 0 && (px[0] != 255 || px[1] != 128 || px[2] != 128);
+    }
+    EXPECT_EQ(boxes, (std::vector<int>{6, 5, 33, 16, 51, 50, 57, 58, 467, 35, 473, 58})) << "(5, 8), (50, 50), (466, 50)";
+    EXPECT_EQ(notPink, 0);
+
+    // What each mix pass was told: the samplers' units, whether the organ is in front, the pointer.
+    for (PlayerState* p : {&one, &two}) {
+        const GLuint program = p->mixProgram->handle;
+        std::vector<GLint> told;
+        for (const char* name : {"skin", "sceleton", "organ", "organNearer"})
+            told.push_back(-1), glGetUniformiv(program, glGetUniformLocation(program, name), &told.back());
+        float cursor[2];
+        glGetUniformfv(program, glGetUniformLocation(program, "cursorPos"), cursor);
+        EXPECT_TRUE(told == std::vector<GLint>({0, 1, 2, p == &two}) && cursor[0] == p->cursorX && cursor[1] == p->cursorY);
+    }
+    // A render sets all three layers: no blocks, pre-integration for the skin, the organ finer, the light.
+    std::vector<float> set;
     for (int layer = 0; layer < 3; ++layer) {
-        SCOPED_TRACE(layer);
-        GLSLRaycaster* c = caster(p, layer);
-        auto* t = std::array{p.skinTransfer, p.skeletonTransfer, p.organTransfer}[layer];
-        ASSERT_TRUE(c && t);
-        EXPECT_EQ(c->params.transferFunction, t);
-        EXPECT_EQ(t->tableSize, 128);
-        EXPECT_EQ(t->lookupTexture.unit, 2);
-        EXPECT_EQ(t->preintTexture.unit, 5);
-        EXPECT_EQ(t->histogram.dims, (std::vector<int>{kW, kH, kD}));
-        EXPECT_FALSE(t->shapes.empty()) << "the layer's file was read";
-        EXPECT_EQ(c->resultTexture->width, 416);
-        EXPECT_TRUE(c->params.maxSamples == 1024 && !c->params.useJitter && c->params.maxLevel[2] == 5);
-        EXPECT_EQ(c->params.clipMax[2], 1.0) << "z is the longest axis";
+        const RenderParameters& r = caster(two, layer)->params;
+        set.insert(set.end(), {float(r.useBlocks), float(r.usePreint), r.sampleDistance});
+        set.insert(set.end(), r.lightPos, r.lightPos + 3 * (layer > 0)); // the cast layer's is converted
     }
-    EXPECT_NE(p.skinTransfer, p.organTransfer);
-    EXPECT_EQ(p.spacing[2], 2.0f);
-    EXPECT_FALSE(p.moveBody);
-    EXPECT_EQ(p.eye[1], 0.0f);
-    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-}
+    EXPECT_EQ(set, (std::vector<float>{0, 1, 0.009f, 0, 0, 0.009f, 1, 0, 0, 0, 0, 1.0f / 600, 1, 0, 0}));
+    // For the text and the next frame: identity projection, modelview, no blending, no layer image.
+    std::vector<float> projection(16);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    EXPECT_EQ(projection, (std::vector<float>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+    EXPECT_TRUE(gltest::getInteger(GL_MATRIX_MODE) == GL_MODELVIEW && !glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(gltest::getInteger(GL_ACTIVE_TEXTURE) == GL_TEXTURE0 && gltest::getInteger(GL_TEXTURE_BINDING_2D) == 0);
 
-TEST_F(Scene, LayerRebuildFollowsTheVoxelTypeAndSurvivesAnUnreadableVolume)
-{
-    // Four-byte voxels arrive as 16-bit values: a float volume renders the picture of
-    // the same values stored as MET_SHORT.
-    auto castSkin = [&] {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        gluPerspective(100.0, 416.0 / 642.0, 0.001, 5.0);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        gluLookAt(1, 0.2, 0.3, 0, 0, 0, 0, 1, 0);
-        p.skinCaster->render();
-        glPopMatrix();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        return gltest::readTexture(GL_TEXTURE_2D, p.skinCaster->resultTexture->handle, 416 * 642);
-    };
-    std::vector<float> pictures[2];
-    for (auto [type, line] : {std::pair{"MET_UCHAR", "\nUCHAR Volume\n"}, {"MET_USHORT", "\nUSHORT Volume\n"},
-                              {"MET_UINT", "\nUSHORT Volume\n"}, {"MET_SHORT", "\nSHORT Volume\n"},
-                              {"MET_FLOAT", "\nSHORT Volume\n"}}) {
-        SCOPED_TRACE(type);
-        writeVolume(type);
-        ConsoleCapture console;
-        setupLayer(p, p.skinCaster, p.skinTransfer, "tfn/CT Skin.tfn");
-        std::string out = console.text();
-        EXPECT_NE(out.find(line), std::string::npos) << out;
-        EXPECT_LT(out.find(line), out.find("computing histogram..."));
-        if (std::string(type) == "MET_SHORT" || std::string(type) == "MET_FLOAT")
-            pictures[std::string(type) == "MET_FLOAT"] = castSkin();
-    }
-    EXPECT_GT(*std::max_element(pictures[0].begin(), pictures[0].end()), 0.1f) << "the skin shows";
-    EXPECT_TRUE(pictures[0] == pictures[1]);
-
-    // A volume the loader cannot deliver leaves an empty layer, not a crash.
-    writeVolume("MET_DOUBLE");
-    ConsoleCapture console;
-    setupLayer(p, p.skinCaster, p.skinTransfer, "tfn/CT Skin.tfn");
-    EXPECT_EQ(console.text().find("Volume\n"), std::string::npos);
-    EXPECT_NE(console.text().find("Currently unsupported voxel_type! MET_DOUBLE"), std::string::npos);
-    ASSERT_NE(p.skinCaster, nullptr);
-    EXPECT_EQ(p.skinTransfer->tableSize, 128);
-}
-
-TEST_F(Scene, EachRenderCastsTheNextLayerWithItsPerRenderParameters)
-{
-    setup();
-    p.pitch = 0.3f;
-    p.yaw = 1.0f;
-    p.organPose = Pose{0, 0.7f, 0, 0, 0};
-    glEnable(GL_BLEND);
+    // The cast skin is the body pose seen from (cos yaw cos pitch, sin pitch, sin yaw cos pitch) in a half.
+    const float eye[3] = {std::cos(1.0f) * std::cos(0.3f), std::sin(0.3f), std::sin(1.0f) * std::cos(0.3f)};
+    EXPECT_TRUE(std::equal(eye, eye + 3, two.eye));
+    const std::vector<float> cast = gltest::readTexture(GL_TEXTURE_2D, two.skinCaster->resultTexture->handle, 416 * 642);
+    EXPECT_GT(*std::max_element(cast.begin(), cast.end()), 0.1f) << "the skin shows";
+    glBindTexture(GL_TEXTURE_2D, 0); // texturing is on, as initGL and the overlay leave it: unit 0 as in the cast
     glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
     gluPerspective(100.0, 416.0 / 642.0, 0.001, 5.0);
-    GLint depth = gltest::getInteger(GL_MODELVIEW_STACK_DEPTH);
-
-    for (int call = 0; call < 4; ++call) {
-        SCOPED_TRACE(call);
-        int expected = call % 3;
-        float sent[3][3];
-        for (int layer = 0; layer < 3; ++layer)
-            std::memcpy(sent[layer], caster(p, layer)->sentEye, sizeof sent[layer]);
-        renderNextLayer(p);
-        EXPECT_EQ(p.nextLayer, (expected + 1) % 3);
-        for (int layer = 0; layer < 3; ++layer) {
-            const RenderParameters& params = caster(p, layer)->params;
-            EXPECT_FALSE(params.useBlocks);
-            EXPECT_EQ(params.usePreint, layer == 0);
-            EXPECT_EQ(params.sampleDistance, layer == 2 ? 1.0f / 600.0f : 0.009f);
-            if (call < 3) {
-                // The eye reaches a program the first time its caster renders; the light
-                // is written in eye space for every caster.
-                EXPECT_EQ(std::memcmp(sent[layer], caster(p, layer)->sentEye, sizeof sent[layer]) != 0,
-                          layer == expected) << "layer " << layer;
-                if (layer != expected) {
-                    EXPECT_TRUE(params.lightPos[0] == 1.0f && params.lightPos[1] == 0.0f) << "layer " << layer;
-                }
-            }
-        }
-        EXPECT_EQ(gltest::getInteger(GL_MATRIX_MODE), GL_MODELVIEW);
-        EXPECT_EQ(gltest::getInteger(GL_MODELVIEW_STACK_DEPTH), depth);
-        EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    }
-    EXPECT_EQ(p.eye[0], std::cos(1.0f) * std::cos(0.3f));
-    EXPECT_EQ(p.eye[1], std::sin(0.3f));
-    EXPECT_EQ(p.eye[2], std::sin(1.0f) * std::cos(0.3f));
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
+    gluLookAt(eye[0], eye[1], eye[2], 0, 0, 0, 0, 1, 0);
+    glTranslatef(0.05f, -0.1f, 0.02f);
+    glRotatef(20, 0, 0, 1);
+    glRotatef(10, 1, 0, 0);
+    std::copy_n(std::array{1.0f, 0.0f, 0.0f}.begin(), 3, two.skinCaster->params.lightPos);
+    two.skinCaster->render();
+    EXPECT_TRUE(gltest::readTexture(GL_TEXTURE_2D, two.skinCaster->resultTexture->handle, 416 * 642) == cast);
 }
 
-TEST_F(Scene, MixedPictureDrawsItsHalfWithTheNearerInFrontAndLeavesDepthAndUnitsToTheOverlay)
+TEST_F(Scene, LevelsSetTheOrganBoxAndReplaceItsHeartShapeWithThePresetInBothTables)
 {
-    setup();
-    gltest::OffscreenTarget target(832, 642);
-    // The overlay drawn after the mix has the depth test on and texturing enabled on
-    // unit 0: the picture must leave the depth buffer alone and no image bound.
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    mix({1, 0, 0, 1}, kNone, {0, 1, 0, 1}, false, -100, -100, 416);
-    EXPECT_EQ(gltest::getInteger(GL_CURRENT_PROGRAM), 0);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    glDisable(GL_DEPTH_TEST);
-    float depth = 0;
-    glReadPixels(600, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-    EXPECT_EQ(depth, 1.0f);
-    for (int unit = 2; unit >= 0; --unit) {
-        glActiveTexture(GL_TEXTURE0 + unit);
-        EXPECT_EQ(gltest::getInteger(GL_TEXTURE_BINDING_2D), 0) << "unit " << unit;
-    }
-    EXPECT_EQ(gltest::getInteger(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-    expectColour(target.pixel(600, 300), kShell, 1 - kShell, 0, "organ farther: seen through the skin shell");
-    EXPECT_EQ(target.pixel(200, 300)[1], 0.0f) << "only the viewport's half is drawn";
-
-    const Colour red{1, 0, 0, 1}, green{0, 1, 0, 1};
-    mix(red, kNone, green, true, -100, -100, 0);
-    expectColour(target.pixel(208, 321), 0, 1, 0, "organ nearer: drawn over");
-    mix(red, kNone, green, false, 208, 321, 0);
-    expectColour(target.pixel(208, 321), 0, 1, 0, "in the lens the skin is gone");
-
-    // Translucent layers over a blue background with blending on: still black beneath.
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0, 0, 0, 0);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    mix(kNone, {0.2f, 0.2f, 0.2f, 0.2f}, kNone, false, -100, -100, 0);
-    glDisable(GL_BLEND);
-    expectColour(target.pixel(208, 321), 0.2f, 0.2f, 0.2f, "blending does not weigh it again");
-}
-
-TEST_F(Scene, SkinIsAShellOverTheSkeletonAndTheLensOpensItAtThePointer)
-{
-    setup();
-    gltest::OffscreenTarget target(832, 642);
-    const Colour skin{1.0f, 0.8f, 0.6f, 1.0f}, bones{1, 1, 1, 1};
-    mix(skin, bones, kNone, false, 600, 300, 416);
-    mix(skin, bones, kNone, false, -100, -100, 0);
-
-    // 60 % of the skin over the skeleton: 0.6 skin + 0.4 white.
-    const float g = kShell * 0.8f + (1 - kShell), b = kShell * 0.6f + (1 - kShell);
-    expectColour(target.pixel(450, 600), 1.0f, g, b, "right half, far from the pointer");
-    expectColour(target.pixel(600 + 100, 300), 1.0f, g, b, "100 pixels away");
-    expectColour(target.pixel(600, 300), 0.2f, 0.2f, 0.2f, "lens centre: no skin, a fifth of the bones");
-    expectColour(target.pixel(200, 300), 1.0f, g, b, "the left half has no lens");
-
-    // The edge is soft: with the skin alone, it comes back gradually from 52 to 80 pixels.
-    mix(skin, kNone, kNone, false, 600.5f, 300.5f, 416); // on a pixel centre
-    std::vector<float> all = target.read();
-    auto blueAt = [&](int d) { return all[(size_t(300 + d) * 832 + 600) * 4 + 2]; };
-    for (int d = 0; d <= 84; d += 4) {
-        EXPECT_GE(blueAt(d + 4), blueAt(d)) << "d = " << d;
-        if (d <= 52) {
-            EXPECT_EQ(blueAt(d), 0.0f) << "d = " << d;
-        }
-    }
-    EXPECT_NEAR(blueAt(66), 0.6f * kShell * 0.5f, 0.005f) << "half way";
-    EXPECT_NEAR(blueAt(84), 0.6f * kShell, 0.002f) << "outside the lens";
-
-    // The pointer in whole-window pixels: the same cursor in the left half's terms.
-    mix(skin, bones, kNone, false, 100, 300, 0);
-    expectColour(target.pixel(100, 300), 0.2f, 0.2f, 0.2f, "left half, lens at its pointer");
-}
-
-TEST_F(Scene, LevelsMoveTheOrganBoxAndReplaceItsHeartShapeInBothTables)
-{
-    // An organ file with the shape the levels replace ("Heart") and one they keep.
-    fs::remove(dir_ / "tfn");
-    fs::create_directory(dir_ / "tfn");
-    for (const char* name : {"CT Skin.tfn", "CT Skin 2.tfn"})
-        fs::create_symlink(data_ / "tfn" / name, dir_ / "tfn" / name);
-    std::ofstream(dir_ / "tfn" / "Heart.tfn") << "2\n1\nHeart\n300\n900\n100\n100\n0.4\nx\n255\n255\n255\n"
-                                             << "1\nVessel\n2000\n2400\n50\n50\n0.2\nx\n65280\n65280\n65280\n";
-    setup();
-    Classification::PreintTransferFunction1D* tf = p.organTransfer;
-    ASSERT_NE(tf->getShape("Heart"), nullptr);
-
-    startLevel(p, 0, 0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(p.organCaster->params.clipMin[i], game::kLevels[0].boxMin[i]);
-        EXPECT_EQ(p.organCaster->params.clipMax[i], game::kLevels[0].boxMax[i]);
-    }
-    ASSERT_EQ(tf->shapes.size(), 2u);
-    EXPECT_EQ(tf->getShape("Heart"), nullptr);
-    ASSERT_NE(tf->getShape("Vessel"), nullptr) << "shapes of other names stay";
-    Classification::TransferFunctionGeometry* shape = tf->getShape("test");
-    ASSERT_NE(shape, nullptr);
-    const game::OrganPreset& preset = *game::findOrganPreset(0);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(shape->points[i].x == preset.points[i][0] && shape->points[i].y == preset.points[i][1]) << i;
-    for (int c = 0; c < 3; ++c)
-        for (int k = 0; k < 4; ++k)
-            EXPECT_EQ(shape->colours[c][k], preset.colours[c][k]);
-    EXPECT_EQ(tf->rangeMin, 0.03f);
-    EXPECT_EQ(tf->rangeMax, 2400.0f / 4096.0f);
-
+    writeVolume("MET_DOUBLE"); // unreadable: the layer stays empty, and a rebuild replaces it
+    ConsoleCapture console;
+    setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
+    EXPECT_TRUE(console.take().find("Volume\n") == std::string::npos && one.organTransfer->lookupTexture.unit == 2);
+    writeVolume("MET_USHORT");
+    setupLayer(one, one.organCaster, one.organTransfer, "tfn/Heart.tfn");
+    EXPECT_EQ(one.organTransfer->histogram.dims, std::vector<int>({24, 20, 16})) << "16-bit voxels counted";
+    Classification::PreintTransferFunction1D* tf = one.organTransfer;
+    startLevel(one, 0, 0);
+    const RenderParameters& r = one.organCaster->params;
+    EXPECT_EQ((std::vector<double>{r.clipMin[0], r.clipMin[1], r.clipMin[2], r.clipMax[0], r.clipMax[1], r.clipMax[2]}),
+              (std::vector<double>{0.06, 0.09, 0.01, 0.591164, 0.451164, 0.47}));
+    EXPECT_TRUE(tf->shapes.size() == 1 && tf->getShape("test") && tf->rangeMin == 0.03f);
     // Entry 15 of 128 (intensity 0.118) lies on preset 0's plateau: colour (0.7, 0.4, 0.3)
-    // and opacity 0.3, in 16 bits truncated; it reaches the uploaded texture and the
-    // pre-integration table, whose segment (15, 15) lies wholly on the plateau.
-    const unsigned short* entry = tf->lookupTable + 15 * 4;
-    EXPECT_EQ(std::vector<int>(entry, entry + 4), (std::vector<int>{45874, 26214, 19660, 19660}));
-    EXPECT_NEAR(gltest::readTexture(GL_TEXTURE_1D, tf->lookupTexture.handle, 128)[15 * 4 + 3], 0.3f, 1e-4f);
+    // and opacity 0.3 truncated to 16 bits; also in the pre-integration segment (15, 15).
+    EXPECT_EQ(std::vector<int>(tf->lookupTable + 60, tf->lookupTable + 64), (std::vector<int>{45874, 26214, 19660, 19660}));
     EXPECT_GT(tf->preintTable[(15 * 128 + 15) * 4 + 3], 0);
 
-    // The next level's preset replaces "test" again instead of adding a second one.
-    startLevel(p, 1, 0);
-    EXPECT_EQ(p.organCaster->params.clipMin[0], game::kLevels[1].boxMin[0]);
-    EXPECT_EQ(tf->shapes.size(), 2u);
-    EXPECT_EQ(tf->getShape("test")->points[0].x, 0.28f);
-    EXPECT_EQ(tf->lookupTable[15 * 4 + 3], 0) << "0.118 is outside preset 5";
-    EXPECT_EQ(tf->preintTable[(15 * 128 + 15) * 4 + 3], 0);
-    // A preset the table does not hold changes nothing.
-    applyOrganPreset(p, 1);
-    EXPECT_EQ(tf->getShape("test")->points[0].x, 0.28f);
+    // Colours 0 to 2 (foot, ramp, plateau) and the four points of presets 0, 2 and 5.
+    const std::vector<float> presets[3] = {
+        {1, .2f, .2f, .5f, .7f, .3f, .4f, .5f, .7f, .4f, .3f, .5f, .03f, 0, .08f, .3f, .2f, .3f, .22f, 0},
+        {1, .2f, .2f, .5f, .2f, 1, .2f, .5f, .2f, .2f, 1, .5f, .01f, 0, .15f, .5f, .15f, .5f, .2f, 0},
+        {.6f, .4f, .4f, .8f, .6f, .3f, .4f, .8f, .6f, .4f, .3f, .8f, .28f, 0, .28f, .2f, .4f, .2f, .42f, 0}};
+    for (int i = 0; i < 3; ++i) {
+        applyOrganPreset(one, std::array{0, 2, 5}[i]);
+        applyOrganPreset(one, 1); // no such preset: nothing changes
+        const Classification::TransferFunctionGeometry* shape = tf->getShape("test");
+        std::vector<float> got;
+        for (int k = 0; k < 12; ++k)
+            got.push_back(shape->colours[k / 4][k % 4]);
+        for (const Classification::ShapePoint& point : shape->points)
+            got.insert(got.end(), {point.x, point.y});
+        EXPECT_TRUE(got == presets[i] && tf->shapes.size() == 1) << i;
+    }
+    EXPECT_TRUE(tf->lookupTable[63] == 0 && tf->preintTable[(15 * 128 + 15) * 4 + 3] == 0) << "0.118 is outside preset 5";
+
+    // A player without layers or mixing program leaves no image (of its last unit, 2) and no program bound.
+    glActiveTexture(GL_TEXTURE2), glBindTexture(GL_TEXTURE_2D, one.organCaster->resultTexture->handle);
+    setupMixPass(two);
+    EXPECT_TRUE(gltest::getInteger(GL_TEXTURE_BINDING_2D) == 0 && gltest::getInteger(GL_CURRENT_PROGRAM) == 0);
 }
 
-TEST_F(Scene, MissingMixShaderIsReportedAndThePictureStaysDrawable)
+TEST_F(Scene, StartUpLoadsAnIconAsItsColoursAndSkipsAMissingOne)
 {
-    fs::remove(dir_ / "mixpics.frag");
-    ConsoleCapture errors(std::cerr);
-    {
-        ConsoleCapture console;
-        setupPlayer(p);
-        EXPECT_NE(console.text().find("Mix Picture FS\n"), std::string::npos);
-    }
-    EXPECT_EQ(errors.text(), "could not read mixpics.frag\n");
-    EXPECT_TRUE(p.mixVertexShader->compiled);
-    EXPECT_FALSE(p.mixFragmentShader->compiled) << "an empty text does not compile";
-
-    // The frame goes on with the program it has.
-    gltest::OffscreenTarget target(832, 642);
-    setupMixPass(p);
-    glViewport(0, 0, 416, 642);
-    drawMixQuad();
-    EXPECT_EQ(gltest::getInteger(GL_CURRENT_PROGRAM), 0);
+    testbmp::Bitmap rotate = testbmp::patternBitmap(3, 2, 24); // 9-byte rows: unpack alignment 1
+    dir_.write("rottool.bmp", testbmp::encode(rotate));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    ConsoleCapture quiet(std::cerr);
+    loadIcons(appState);
+    EXPECT_TRUE(appState.moveToolTexture == -1 && gltest::getInteger(GL_UNPACK_ALIGNMENT) == 4);
+    // Texture row 0 is the bitmap's top row; the file's blue-first bytes come out as RGB.
+    std::vector<std::uint8_t> expected, texels(18);
+    for (int i = 0; i < 18; ++i)
+        expected.push_back(rotate.rows[i / 3 * 3 + 2 - i % 3]);
+    glBindTexture(GL_TEXTURE_2D, GLuint(appState.rotateToolTexture));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ(texels, expected);
 }

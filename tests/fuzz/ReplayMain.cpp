@@ -1,6 +1,6 @@
 // main() of the fuzz harnesses in the ordinary and the sanitizer test builds: runs the
 // harness once on every file named, or found in a folder named, in name order, so that
-// the seed corpora and the harnesses themselves stay tested without libFuzzer.
+// the seeds and the harnesses stay tested without libFuzzer.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,16 +17,13 @@ int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
     std::vector<fs::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        fs::path arg = argv[i];
-        if (fs::is_directory(arg)) {
-            for (const fs::directory_entry& entry : fs::directory_iterator(arg))
+    for (int i = 1; i < argc; ++i)
+        if (!fs::is_directory(argv[i]))
+            inputs.push_back(argv[i]);
+        else
+            for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
                 if (entry.is_regular_file())
                     inputs.push_back(entry.path());
-        } else {
-            inputs.push_back(arg);
-        }
-    }
     std::sort(inputs.begin(), inputs.end());
     if (inputs.empty()) {
         std::cerr << "no inputs to replay\n";

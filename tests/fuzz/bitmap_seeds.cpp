@@ -7,23 +7,15 @@
 #include <string>
 #include <utility>
 
-namespace {
+using testbmp::encode;
+using testbmp::patternBitmap;
 
-testbmp::Bitmap bitmap(int w, int h, int bits)
-{
-    testbmp::Bitmap b;
-    b.width = w;
-    b.height = h;
-    b.bitCount = bits;
-    b.rows = testbmp::patternRows(w, h < 0 ? -h : h, bits / 8);
-    return b;
-}
+namespace {
 
 testbmp::Bitmap paletted(int w, int h, int entries, int coloursUsed)
 {
-    testbmp::Bitmap b = bitmap(w, h, 8);
-    b.paletteEntries = entries;
-    b.coloursUsed = coloursUsed;
+    testbmp::Bitmap b = patternBitmap(w, h, 8);
+    b.paletteEntries = entries, b.coloursUsed = coloursUsed;
     for (int i = 0; i < entries * 4; ++i)
         b.palette.push_back(std::uint8_t(i % 4 == 3 ? 0 : i));
     return b;
@@ -37,28 +29,22 @@ int main(int argc, char** argv)
         std::cerr << "usage: fuzz_bitmap_seeds <folder>\n";
         return 2;
     }
-    testbmp::Bitmap compressed = bitmap(4, 4, 24);
-    compressed.compression = 1;
-    std::string truncated = testbmp::encode(bitmap(5, 4, 24));
-    truncated.resize(truncated.size() - 20);
-    testbmp::Bitmap lyingSize = bitmap(5, 4, 24);
-    lyingSize.imageSize = 0;
-
+    const std::string truncated = encode(patternBitmap(5, 4, 24));
+    testbmp::Bitmap compressed = patternBitmap(4, 4, 24), lyingSize = patternBitmap(5, 4, 24);
+    compressed.compression = 1, lyingSize.imageSize = 0;
     const std::pair<const char*, std::string> seeds[] = {
-        {"rgb-3x2-padded.bmp", testbmp::encode(bitmap(3, 2, 24))},
-        {"rgba-2x2.bmp", testbmp::encode(bitmap(2, 2, 32))},
-        {"index-4x3-full-palette.bmp", testbmp::encode(paletted(4, 3, 256, 0))},
-        {"index-5x2-16-colours.bmp", testbmp::encode(paletted(5, 2, 16, 16))},
-        {"rgb-16bit-refused.bmp", testbmp::encode(bitmap(2, 2, 16))},
-        {"rgb-compressed-refused.bmp", testbmp::encode(compressed)},
-        {"rgb-top-down-refused.bmp", testbmp::encode(bitmap(2, -2, 24))},
-        {"rgb-truncated-rows.bmp", truncated},
-        {"rgb-image-size-zero-truncated.bmp", testbmp::encode(lyingSize).substr(0, 70)},
+        {"rgb-3x2-padded.bmp", encode(patternBitmap(3, 2, 24))},
+        {"rgba-2x2.bmp", encode(patternBitmap(2, 2, 32))},
+        {"index-4x3-full-palette.bmp", encode(paletted(4, 3, 256, 0))},
+        {"index-5x2-16-colours.bmp", encode(paletted(5, 2, 16, 16))},
+        {"rgb-16bit-refused.bmp", encode(patternBitmap(2, 2, 16))},
+        {"rgb-compressed-refused.bmp", encode(compressed)},
+        {"rgb-top-down-refused.bmp", encode(patternBitmap(2, -2, 24))},
+        {"rgb-truncated-rows.bmp", truncated.substr(0, truncated.size() - 20)},
+        {"rgb-image-size-zero-truncated.bmp", encode(lyingSize).substr(0, 70)},
     };
     for (const auto& [name, bytes] : seeds) {
-        std::ofstream out(std::string(argv[1]) + "/" + name, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        if (!out) {
+        if (!(std::ofstream(std::string(argv[1]) + "/" + name, std::ios::binary | std::ios::trunc) << bytes)) {
             std::cerr << "cannot write " << name << "\n";
             return 1;
         }

@@ -1,14 +1,14 @@
 // Fuzz target: the bitmap loader on a file holding the input, with and without a palette
-// asked for, then every byte it delivers read as the icon upload reads it.
-//
-// Inputs whose header asks for a pixel array above kMaxPixelBytes are skipped: the loader
-// allocates up to 256 MiB for them by design, which only slows the search down.
+// asked for, then every byte it delivers read as the icon upload reads it. Inputs asking
+// for more than kMaxPixelBytes are skipped: the loader allocates up to 256 MiB for them by
+// design, which only slows the search down.
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "volume/DIBLoader.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <string>
 
 namespace {
@@ -33,25 +33,16 @@ bool withinPixelBudget(const std::string& bytes)
 }
 
 // Sums every byte, so that a read of memory the loader did not hand over is a report.
-unsigned touch(const unsigned char* p, std::size_t n)
-{
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        sum += p[i];
-    return sum;
-}
+unsigned touch(const unsigned char* p, std::size_t n) { return std::accumulate(p, p + n, 0u); }
 
 void loadAndUse(const std::string& path, bool wantPalette)
 {
-    unsigned char* data = nullptr;
-    unsigned char* palette = nullptr;
+    unsigned char *data = nullptr, *palette = nullptr;
     int width = 0, height = 0, bytesPerPixel = 0;
-    int status;
-    {
+    const int status = [&] {
         fuzz::QuietConsole quiet;
-        status = getRAWfromDIB(path.c_str(), &data, &width, &height, &bytesPerPixel,
-                               wantPalette ? &palette : nullptr);
-    }
+        return getRAWfromDIB(path.c_str(), &data, &width, &height, &bytesPerPixel, wantPalette ? &palette : nullptr);
+    }();
     if (status == kDIBLoaded) {
         if (!data || width < 1 || height < 1 || (bytesPerPixel != 1 && bytesPerPixel != 3 && bytesPerPixel != 4))
             fuzz::finding("status 0 with an unusable image record");
@@ -77,9 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     if (!withinPixelBudget(bytes))
         return -1;
-    const fuzz::ScratchFolder& folder = fuzz::ScratchFolder::instance();
-    folder.write("fuzz.bmp", bytes);
-    loadAndUse(folder.path("fuzz.bmp"), true);
-    loadAndUse(folder.path("fuzz.bmp"), false);
+    fuzz::scratch().write("fuzz.bmp", bytes);
+    loadAndUse(fuzz::scratch().file("fuzz.bmp"), true);
+    loadAndUse(fuzz::scratch().file("fuzz.bmp"), false);
     return 0;
 }

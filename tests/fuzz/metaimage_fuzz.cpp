@@ -1,14 +1,10 @@
-// Fuzz target: the MetaImage header parser with its voxel read, followed by what the
-// game does next with the record without GL (the octree over the volume box, the
-// intensity stretch and the histogram), so that a record that lies about its array, or
-// a box that the spacings make degenerate, shows as a sanitizer report.
-//
-// The input is the header. Every file it can name as "ElementDataFile" is created with
-// the input's bytes, so short, exact and long data files all occur; an unreadable data
-// file would end the process by design, so inputs naming one that cannot be made here
-// (a path, an empty name) are skipped. Headers of any size are tried: the loader must
-// refuse what its data file cannot fill before it allocates (the fuzzer's RSS and
-// malloc limits catch it otherwise).
+// Fuzz target: the MetaImage header parser with its voxel read, then what the game does
+// with the record without GL (octree, intensity stretch, histogram), so that a record that
+// lies about its array, or a box the spacings make degenerate, shows as a sanitizer report.
+// The input is the header; every file it names as "ElementDataFile" is made with the
+// input's bytes (short, exact and long data files all occur). An unreadable data file ends
+// the process by design, so inputs naming one that cannot be made here are skipped. The
+// loader must refuse what its data file cannot fill before it allocates.
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "render/CPUOctTreeNode.h"
@@ -36,18 +32,13 @@ namespace {
 
 const char* const kHeaderName = "fuzz.mhd";
 
-// The names the loader could take as its data file: a key is the text up to "=" without
-// spaces, and the value the rest of its line without spaces and carriage returns. The
-// file is opened by its name up to the first zero byte. False when one of them cannot
-// be made into a file here.
+// The names the loader could take as its data file: the rest of a key's line without spaces
+// and carriage returns, up to a zero byte. False when one cannot be made into a file here.
 bool dataFileNames(const std::string& text, std::vector<std::string>& names)
 {
-    std::string squeezed;
-    for (char c : text)
-        if (c != ' ')
-            squeezed += c;
-    // A key that meets the end of the header before any "=" still counts, with an
-    // empty value: the data path is then the header's folder.
+    std::string squeezed = text;
+    squeezed.erase(std::remove(squeezed.begin(), squeezed.end(), ' '), squeezed.end());
+    // A key at the very end, without "=", names the header's folder.
     const std::string last = "ElementDataFile";
     if (squeezed.size() >= last.size() && squeezed.compare(squeezed.size() - last.size(), last.size(), last) == 0)
         return false;
@@ -55,10 +46,8 @@ bool dataFileNames(const std::string& text, std::vector<std::string>& names)
     for (std::size_t at = squeezed.find(key); at != std::string::npos; at = squeezed.find(key, at + 1)) {
         std::size_t start = at + key.size();
         std::size_t end = squeezed.find('\n', start);
-        std::string name;
-        for (char c : squeezed.substr(start, end == std::string::npos ? std::string::npos : end - start))
-            if (c != '\r')
-                name += c;
+        std::string name = squeezed.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        name.erase(std::remove(name.begin(), name.end(), '\r'), name.end());
         name = name.substr(0, name.find('\0'));
         if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
             name.size() > 200)
@@ -68,28 +57,20 @@ bool dataFileNames(const std::string& text, std::vector<std::string>& names)
     return true;
 }
 
-unsigned bytesPerVoxel(unsigned voxelType)
+unsigned bytesPerVoxel(unsigned voxelType) // four-byte types must arrive narrowed to 16 bits
 {
-    switch (voxelType) {
-    case GL_UNSIGNED_BYTE: return 1;
-    case GL_SHORT:
-    case GL_UNSIGNED_SHORT: return 2;
-    default: return 0;  // four-byte types must arrive narrowed to 16 bits
-    }
+    return voxelType == GL_UNSIGNED_BYTE ? 1 : voxelType == GL_SHORT || voxelType == GL_UNSIGNED_SHORT ? 2 : 0;
 }
 
 constexpr unsigned kCallerType = 0x7777u;
 constexpr int kCallerExtent = -7;
 
-// The volume box as the ray caster scales it: each axis's physical extent over the
-// longest one.
+// The volume box as the ray caster scales it: each axis's physical extent over the longest.
 void volumeScale(const VolumeRecord& r, double* scale)
 {
     double extent[3], longest = 0;
-    for (int a = 0; a < 3; ++a) {
-        extent[a] = r.extent[a] * double(r.spacing[a]);
-        longest = std::max(longest, extent[a]);
-    }
+    for (int a = 0; a < 3; ++a)
+        longest = std::max(longest, extent[a] = r.extent[a] * double(r.spacing[a]));
     for (int a = 0; a < 3; ++a)
         scale[a] = extent[a] / longest;
 }
@@ -103,16 +84,13 @@ CPUOctTreeNodeT<TreeVoxel> buildOctree(const VolumeRecord& r, const double* scal
                                       unitMax, scale, level, RenderParameters().maxLevel);
 }
 
-// The record must describe its array: extent 0 x 1 x 2 x 3 elements of voxelType. Then
-// the octree, the stretch and the histogram run over it in the order of the volume
-// upload and the scene set-up (32-bit count of the first three extents; every type but
-// the two unsigned ones goes through the signed conversion and comes out as unsigned
-// 16-bit values, its octree built before and refreshed after).
+// The record must describe its array (extent 0 x 1 x 2 x 3 elements of voxelType). Then the
+// octree, stretch and histogram run as in the upload and the scene set-up: a 32-bit count
+// of three extents; signed voxels converted to unsigned, their octree refreshed after.
 void useAsTheGameDoes(VolumeRecord& r)
 {
-    for (int e : r.extent)
-        if (e < 0)
-            fuzz::finding("a delivered extent is negative");
+    if (std::any_of(r.extent, r.extent + 4, [](int e) { return e < 0; }))
+        fuzz::finding("a delivered extent is negative");
     const unsigned bytes = bytesPerVoxel(r.voxelType);
     if (bytes == 0)
         fuzz::finding("voxels delivered with a type the game does not upload");
@@ -156,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!dataFileNames(text, names))
         return -1;
 
-    const fuzz::ScratchFolder& folder = fuzz::ScratchFolder::instance();
+    const testfs::ScratchDir& folder = fuzz::scratch();
     folder.write(kHeaderName, text);
     for (const std::string& name : names)
         if (name != kHeaderName)
@@ -166,21 +144,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         {1.0f, 1.0f, 1.0f}};
     {
         fuzz::QuietConsole quiet;
-        loadMetaImage(record, folder.path(kHeaderName));
+        loadMetaImage(record, folder.file(kHeaderName));
         if (record.voxels)
             useAsTheGameDoes(record);
     }
-    if (!record.voxels) {
-        for (int e : record.extent)
-            if (e != kCallerExtent)
-                fuzz::finding("extents written without a delivered voxel array");
-        for (float s : record.spacing)
-            if (s != 1.0f)
-                fuzz::finding("spacings written without a delivered voxel array");
-    }
+    const int untouched[4] = {kCallerExtent, kCallerExtent, kCallerExtent, kCallerExtent};
+    if (!record.voxels && !std::equal(record.extent, record.extent + 4, untouched))
+        fuzz::finding("extents written without a delivered voxel array");
+    if (!record.voxels && (record.spacing[0] != 1.0f || record.spacing[1] != 1.0f || record.spacing[2] != 1.0f))
+        fuzz::finding("spacings written without a delivered voxel array");
     delete[] record.voxels;
+    std::error_code ignored;
     for (const std::string& name : names)
-        if (name != kHeaderName)
-            folder.remove(name);
+        std::filesystem::remove(folder.path() / name, ignored); // the header too: written again next time
     return 0;
 }

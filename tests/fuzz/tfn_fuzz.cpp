@@ -1,14 +1,13 @@
-// Fuzz target: the ".tfn" reader behind TransferFunction::loadFromFile, from the file to
-// the shapes, and the tables the game then builds from them: the 256-entry lookup table
-// of the load, its pre-integration, and the 128-entry table the ray caster asks for.
-// The lookup table is rasterised in memory instead of uploaded; nothing else differs.
+// Fuzz target: the ".tfn" reader behind TransferFunction::loadFromFile, from the file to the
+// shapes, and the tables the game builds from them: the 256-entry lookup table of the load,
+// its pre-integration and the 128-entry table the ray caster asks for (rasterised in memory
+// instead of uploaded; nothing else differs).
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "classification/LookupTable.h"
 #include "classification/PreintegrationTable.h"
 #include "classification/TransferFunction.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,9 +15,7 @@
 
 namespace {
 
-// Pre-integration costs size^3 steps; its arithmetic does not depend on the size, so a
-// small table keeps the search fast.
-constexpr int kPreintegrationSize = 16;
+constexpr int kPreintegrationSize = 16; // size^3 steps; the arithmetic is the same at any size
 
 class TableTransferFunction : public Classification::TransferFunction {
 public:
@@ -60,12 +57,11 @@ void checkShapes(const TableTransferFunction& tf)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const fuzz::ScratchFolder& folder = fuzz::ScratchFolder::instance();
-    folder.write("fuzz.tfn", std::string(reinterpret_cast<const char*>(data), size));
+    fuzz::scratch().write("fuzz.tfn", std::string(reinterpret_cast<const char*>(data), size));
 
     fuzz::QuietConsole quiet;
     TableTransferFunction tf;
-    tf.loadFromFile(folder.path("fuzz.tfn"));
+    tf.loadFromFile(fuzz::scratch().file("fuzz.tfn"));
     checkShapes(tf);
 
     TableTransferFunction small;

@@ -9,9 +9,8 @@ namespace testsupport {
 
 class ConsoleCapture {
 public:
-    explicit ConsoleCapture(std::ostream& stream = std::cout)
-        : stream_(stream), previous_(stream.rdbuf(captured_.rdbuf())) {}
-    ~ConsoleCapture() { stream_.rdbuf(previous_); }
+    explicit ConsoleCapture(std::ostream& stream = std::cout) : stream_(stream), was_(stream.rdbuf(captured_.rdbuf())) {}
+    ~ConsoleCapture() { stream_.rdbuf(was_); }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
@@ -19,16 +18,15 @@ public:
     // The text written since the last call of take().
     std::string take()
     {
-        std::string all = captured_.str();
-        std::string fresh = all.substr(taken_);
-        taken_ = all.size();
+        std::string fresh = captured_.str().substr(taken_);
+        taken_ += fresh.size();
         return fresh;
     }
 
 private:
     std::ostream& stream_;
     std::ostringstream captured_;
-    std::streambuf* previous_;
+    std::streambuf* was_;
     size_t taken_ = 0;
 };
 

@@ -8,7 +8,5 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     session::PrivateGLWindow window(argc, argv, 832, 642, "quillet GL test");
-    if (!window.ready())
-        return 1;
-    return RUN_ALL_TESTS();
+    return window.ready() ? RUN_ALL_TESTS() : 1;
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <string>
 #include <vector>
 
 namespace gltest {
@@ -21,8 +20,7 @@ inline GLint getInteger(GLenum name)
 // previous framebuffer and viewport come back when it goes.
 class OffscreenTarget {
 public:
-    OffscreenTarget(int width, int height, GLenum internalFormat = GL_RGBA32F)
-        : width_(width), height_(height)
+    OffscreenTarget(int width, int height, GLenum internalFormat = GL_RGBA32F) : width_(width), height_(height)
     {
         previous_ = getInteger(GL_FRAMEBUFFER_BINDING);
         glGetIntegerv(GL_VIEWPORT, viewport_.data());
@@ -53,7 +51,6 @@ public:
     OffscreenTarget& operator=(const OffscreenTarget&) = delete;
 
     bool complete() const { return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE; }
-    void bind() const { glBindFramebuffer(GL_FRAMEBUFFER, fbo_); glViewport(0, 0, width_, height_); }
     // RGBA floats of the whole target, row 0 at the bottom.
     std::vector<float> read() const
     {
@@ -65,15 +62,6 @@ public:
         glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(was));
         return px;
     }
-    std::array<float, 4> pixel(int x, int y) const
-    {
-        std::vector<float> all = read();
-        const float* p = &all[(size_t(y) * width_ + x) * 4];
-        return {p[0], p[1], p[2], p[3]};
-    }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    GLuint texture() const { return colour_; }
 
 private:
     int width_, height_;

@@ -2,9 +2,8 @@
 // when the test ends; and a guard that runs a block in another working directory.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -21,23 +20,15 @@ public:
             throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
-    ~ScratchDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~ScratchDir() { std::error_code ignored; std::filesystem::remove_all(path_, ignored); }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // name inside the folder, as a string for the C-style loaders
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
+    std::string file(const std::string& name) const { return (path_ / name).string(); } // for the C-style loaders
     void write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        if (!out)
+        if (!(std::ofstream(path_ / name, std::ios::binary | std::ios::trunc) << bytes))
             throw std::runtime_error("could not write " + name);
     }
 
@@ -48,20 +39,13 @@ private:
 // Changes the working directory for its lifetime.
 class WorkingDirectory {
 public:
-    explicit WorkingDirectory(const std::filesystem::path& dir) : previous_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~WorkingDirectory()
-    {
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-    }
+    explicit WorkingDirectory(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
+    ~WorkingDirectory() { std::error_code ignored; std::filesystem::current_path(previous_, ignored); }
     WorkingDirectory(const WorkingDirectory&) = delete;
     WorkingDirectory& operator=(const WorkingDirectory&) = delete;
 
 private:
-    std::filesystem::path previous_;
+    const std::filesystem::path previous_ = std::filesystem::current_path();
 };
 
 } // namespace testfs
