@@ -20,10 +20,7 @@ namespace {
 struct OwnedRecord {
     VolumeRecord r{0x7777u, {-7, -7, -7, -7}, nullptr, {1.0f, 1.0f, 1.0f}};
     ~OwnedRecord() { delete[] r.voxels; }
-    std::string data(std::size_t n) const
-    {
-        return r.voxels ? std::string(reinterpret_cast<const char*>(r.voxels), n) : std::string("<null>");
-    }
+    std::string data(std::size_t n) const { return r.voxels ? std::string(reinterpret_cast<const char*>(r.voxels), n) : "<null>"; }
 };
 
 std::string counting(std::size_t n, int start = 1)
@@ -35,10 +32,7 @@ std::string counting(std::size_t n, int start = 1)
 }
 
 template <typename T>
-std::string bytesOf(const std::vector<T>& values)
-{
-    return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
-}
+std::string bytesOf(const std::vector<T>& v) { return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T)); }
 
 class MetaImageLoader : public ::testing::Test {
 protected:
@@ -159,8 +153,7 @@ TEST_F(MetaImageLoader, RefusedHeadersLeaveTheCallersRecord)
         // zero 4 GiB for a 64-byte file.
         {"NDims = 3\nDimSize = 65535 65535 1\nElementType = MET_UCHAR\nElementDataFile = tiny.raw\n",
          "{tiny.raw}" + tag + "DimSize and ElementType ask for 4294836225 bytes, but tiny.raw holds 64\n"},
-        {"NDims = 1\nDimSize = 65\nElementType = MET_SHORT\nElementDataFile = d.raw\n",
-         "{d.raw}" + tag + "DimSize and ElementType ask for 130 bytes, but d.raw holds 64\n"},
+        {"NDims = 1\nDimSize = 65\nElementType = MET_SHORT\nElementDataFile = d.raw\n", "{d.raw}" + tag + "DimSize and ElementType ask for 130 bytes, but d.raw holds 64\n"},
         // A later type of another size: the array would not hold what the record says.
         {"NDims = 3\nDimSize = 2 2 2\n" + data + "ElementType = MET_FLOAT\n",
          "{d.raw}MHD Loader >> Data refused: it was read as 1-byte voxels, but \"ElementType\" is now MET_FLOAT\n"},
