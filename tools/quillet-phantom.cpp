@@ -3,6 +3,7 @@
 // is the same, byte for byte, on every run. Optionally draws three mid-slices.
 //
 // The options are in the usage text below.
+#include "tools/NumberList.h"
 #include "tools/phantom/Bitmap.h"
 #include "tools/phantom/MetaImageWriter.h"
 #include "tools/phantom/Phantom.h"
@@ -51,19 +52,6 @@ bool insideVolume(const Vec3& mm)
            mm.z <= Grid::nz * Grid::sz;
 }
 
-// "a,b[,c]" into `count` numbers; false unless exactly that many parse completely.
-bool parseNumbers(const std::string& text, double* values, int count)
-{
-    std::istringstream in(text);
-    for (int n = 0; n < count; ++n) {
-        if (!(in >> values[n]))
-            return false;
-        if (n + 1 < count && in.get() != ',')
-            return false;
-    }
-    return (in >> std::ws).eof();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -85,7 +73,7 @@ int main(int argc, char** argv)
             outDir = value;
         else if (arg == "--slices")
             slices = value;
-        else if (arg == "--at" && parseNumbers(value, v, 3)) {
+        else if (arg == "--at" && tools::parseNumberList(value, v, 3)) {
             view.at = {v[0], v[1], v[2]};
             if (!insideVolume(view.at)) {
                 char bounds[80];
@@ -93,9 +81,9 @@ int main(int argc, char** argv)
                               Grid::nx * Grid::sx, Grid::ny * Grid::sy, Grid::nz * Grid::sz);
                 return usage("--at " + value + bounds);
             }
-        } else if (arg == "--window" && parseNumbers(value, v, 2) && v[1] > 0)
+        } else if (arg == "--window" && tools::parseNumberList(value, v, 2) && v[1] > 0)
             view.level = v[0], view.width = v[1];
-        else if (arg == "--threads" && parseNumbers(value, v, 1) && v[0] >= 1 && v[0] <= 64)
+        else if (arg == "--threads" && tools::parseNumberList(value, v, 1) && v[0] >= 1 && v[0] <= 64)
             threads = int(v[0]);
         else
             return usage("cannot use " + arg + " " + value);

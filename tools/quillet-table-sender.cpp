@@ -2,6 +2,7 @@
 // (127.0.0.1, the game's table port), with points moving along a straight path. The
 // options and their defaults are in the usage text below.
 #include "app/GameConfig.h"
+#include "tools/NumberList.h"
 #include "tools/TableMessages.h"
 
 #include <arpa/inet.h>
@@ -56,32 +57,18 @@ const char* kUsage =
     "                    before (default 1)\n"
     "  --id ID           id of the first point, the others count up from it (default 1)\n"
     "  --first-frame F   number of the first frame, 1 to %d (default 1);\n"
-    "                    the game ignores frames not above the last one it received, so\n"
-    "                    a second run needs a later first frame: the last line of the\n"
-    "                    first run names one\n"
+    "                    the game keeps a point for 7 frames without it, so for its\n"
+    "                    points to count as new a second run needs a later first frame:\n"
+    "                    the last line of the first run names one\n"
     "  --flood SECONDS   for that long (up to %g), keep the game's port full: the path\n"
     "                    over and over, 400 datagrams every 5 ms, instead of stepping\n"
     "                    through it once\n"
     "  --help            this text\n";
 
-// Whole text as exactly `count` comma-separated numbers, or false.
-template <typename Number>
-bool parseList(const std::string& text, Number* values, int count)
-{
-    std::istringstream in(text);
-    for (int n = 0; n < count; ++n) {
-        if (!(in >> values[n]))
-            return false;
-        if (n + 1 < count && in.get() != ',')
-            return false;
-    }
-    return in.peek() == std::char_traits<char>::eof();
-}
-
 bool parseInt(const std::string& text, int& value, int lo, int hi)
 {
     long long v;
-    if (!parseList(text, &v, 1) || v < lo || v > hi)
+    if (!tools::parseNumberList(text, &v, 1) || v < lo || v > hi)
         return false;
     value = int(v);
     return true;
@@ -98,7 +85,7 @@ std::string parse(int argc, char** argv, Options& o)
         float pair[2];
         bool ok = true;
         if (arg == "--from" || arg == "--to") {
-            ok = parseList(value, pair, 2);
+            ok = tools::parseNumberList(value, pair, 2);
             (arg == "--from" ? o.fromX : o.toX) = pair[0];
             (arg == "--from" ? o.fromY : o.toY) = pair[1];
             if (!ok)
@@ -114,7 +101,7 @@ std::string parse(int argc, char** argv, Options& o)
         else if (arg == "--first-frame")
             ok = parseInt(value, o.firstFrame, 1, kMaxFirstFrame);
         else if (arg == "--flood")
-            ok = parseList(value, &o.floodSeconds, 1) && o.floodSeconds > 0 && o.floodSeconds <= kMaxFloodSeconds;
+            ok = tools::parseNumberList(value, &o.floodSeconds, 1) && o.floodSeconds > 0 && o.floodSeconds <= kMaxFloodSeconds;
         else
             return "unknown option " + arg;
         if (!ok)
