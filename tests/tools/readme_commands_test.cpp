@@ -1,5 +1,6 @@
 // The commands the three READMEs give a newcomer: every program and file they name is
-// there after this build, and the quick ones run as written and exit 0.
+// there after this build, the quick ones run as written and exit 0, and the benchmark
+// table names every benchmark.
 #include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -22,33 +22,26 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kSource = QUILLET_SOURCE_DIR, kBuild = QUILLET_BINARY_DIR;
-// The sanitizer build leaves the benchmarks out.
-const bool kWithBench = QUILLET_WITH_BENCH;
+const bool kWithBench = QUILLET_WITH_BENCH; // the sanitizer build leaves them out
 
-// The lines of ```sh blocks and of indented blocks, and inline code that starts with
-// a build folder or "./"; comments cut off.
+// The lines of ```sh blocks and of indented blocks, and inline code that starts with a
+// build folder or "./"; comments cut off.
 std::vector<std::string> commands(const std::string& markdown)
 {
     std::vector<std::string> found;
     std::istringstream in(markdown);
     bool fenced = false, shell = false, indented = false, blank = true;
     const std::regex inlineCommand("`((?:build[-\\w]*/|\\./)[^`]*)`");
-    for (std::string line; std::getline(in, line);) {
-        std::string command;
+    for (std::string line; std::getline(in, line); blank = line.find_first_not_of(' ') == line.npos) {
         if (line.rfind("```", 0) == 0) {
             shell = !fenced && line == "```sh";
             fenced = !fenced;
-        } else if (fenced) {
-            command = shell ? line : "";
-        } else if (line.rfind("    ", 0) == 0 && (blank || indented) && line.find_first_not_of(' ') != line.npos) {
-            command = line.substr(4);
-            indented = true;
-        } else {
-            indented = false;
-            for (std::sregex_iterator m(line.begin(), line.end(), inlineCommand), end; m != end; ++m)
-                found.push_back((*m)[1]);
+            continue;
         }
-        blank = line.find_first_not_of(' ') == line.npos;
+        indented = !fenced && line.rfind("    ", 0) == 0 && (blank || indented) && line.find_first_not_of(' ') != line.npos;
+        std::string command = fenced ? (shell ? line : "") : indented ? line.substr(4) : "";
+        for (std::sregex_iterator m(line.begin(), line.end(), inlineCommand), end; !fenced && !indented && m != end; ++m)
+            found.push_back((*m)[1]);
         command = command.substr(0, command.find(" #"));
         command.erase(command.find_last_not_of(' ') + 1);
         if (!command.empty())
@@ -69,12 +62,11 @@ std::vector<fs::path> namedPaths(const std::string& command)
             word = word.find('=') == word.npos ? "" : word.substr(word.find('=') + 1);
         if (word.find('/') == word.npos || word.find_first_of("<*$") != word.npos)
             continue;
-        fs::path p = (cwd / word).lexically_normal();
+        const fs::path p = (cwd / word).lexically_normal(), inBuild = p.lexically_relative(kSource / "build");
         if (previous == "cd")
             cwd = p;
         const fs::path inSource = p.lexically_relative(kSource);
         const std::string top = inSource.empty() ? "" : inSource.begin()->string();
-        const fs::path inBuild = p.lexically_relative(kSource / "build");
         if (top == "build" && (kWithBench || inBuild.empty() || inBuild.begin()->string() != "bench"))
             paths.push_back(kBuild / inBuild);
         else if (top.rfind("build", 0) != 0)
@@ -85,8 +77,7 @@ std::vector<fs::path> namedPaths(const std::string& command)
 
 int run(const std::string& command, const fs::path& cwd)
 {
-    const std::string line = "cd '" + cwd.string() + "' && " + command + " >out.txt 2>err.txt";
-    int status = std::system(line.c_str());
+    int status = std::system(("cd '" + cwd.string() + "' && " + command + " >out.txt 2>err.txt").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -95,11 +86,12 @@ int run(const std::string& command, const fs::path& cwd)
 TEST(Readmes, EveryNamedProgramIsBuiltAndTheQuickCommandsRun)
 {
     std::vector<std::string> all;
-    std::map<std::string, std::string> texts;
+    std::string readme;
     for (const char* name : {"README.md", "data/README.md", "tests/README.md"}) {
         std::ifstream in(kSource / name);
-        std::string& text = texts[name] = std::string(std::istreambuf_iterator<char>(in), {});
+        const std::string text = std::string(std::istreambuf_iterator<char>(in), {});
         ASSERT_FALSE(text.empty()) << name;
+        readme = readme.empty() ? text : readme;
         for (const std::string& c : commands(text)) {
             all.push_back(c);
             for (const fs::path& p : namedPaths(c))
@@ -107,8 +99,7 @@ TEST(Readmes, EveryNamedProgramIsBuiltAndTheQuickCommandsRun)
         }
     }
 
-    // Run from a scratch folder with "build/" pointing at this build, so that the
-    // pictures they write land there.
+    // From a scratch folder with "build/" pointing at this build, where the pictures land.
     testfs::ScratchDir dir;
     fs::create_directory_symlink(kBuild, dir.path() / "build");
     for (const char* quick : {"build/tools/quillet-phantom --slices slices.png", "build/tools/quillet-phantom --help",
@@ -117,12 +108,11 @@ TEST(Readmes, EveryNamedProgramIsBuiltAndTheQuickCommandsRun)
         EXPECT_EQ(run(quick, dir.path()), 0) << quick;
     }
     EXPECT_TRUE(fs::exists(dir.path() / "slices.png"));
-
-    // The benchmark table names every benchmark program, and each lists its cases.
+    EXPECT_FALSE(fs::exists(dir.path() / "slices.png.pgm")) << "the intermediate picture is removed";
     if (!kWithBench)
         return;
+    // The benchmark table names every benchmark program, and each lists its cases.
     std::set<std::string> listed, built;
-    const std::string& readme = texts["README.md"];
     const std::regex row("\\n\\| `(bench_\\w+)` \\|");
     for (std::sregex_iterator m(readme.begin(), readme.end(), row), end; m != end; ++m)
         listed.insert((*m)[1]);

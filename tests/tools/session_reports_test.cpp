@@ -1,5 +1,5 @@
-// The session helper's watch over the game's standard error: a sanitizer report there
-// must reach the test program even when the test never looks at the console.
+// The session helper that the end-to-end tests stand on: a sanitizer report on the game's
+// standard error reaches the test program even when no test looks at the console.
 #include "tools/session/GameSession.h"
 
 #include "tests/support/ScratchDir.h"
@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace {
 
-// Runs a stand-in for the game, a shell script, to its end; returns what the helper
-// made of its standard error.
-std::string reportOf(const std::string& script, std::vector<std::string> environment = {},
-                     std::string* errors = nullptr)
+// Runs a shell script in the game's place to its end: the report the helper found and
+// the whole standard error.
+std::pair<std::string, std::string> run(const std::string& script, std::vector<std::string> environment = {})
 {
     testfs::ScratchDir dir;
     dir.write("game.sh", "#!/bin/sh\n" + script + "\n");
@@ -25,37 +25,35 @@ std::string reportOf(const std::string& script, std::vector<std::string> environ
     session::GameSession game(o);
     EXPECT_TRUE(game.start());
     EXPECT_EQ(game.waitForExit(10), 0);
-    if (errors)
-        *errors = game.standardError();
-    return game.sanitizerReport();
+    return {game.sanitizerReport(), game.standardError()};
 }
-
-std::string writing(const std::string& errors) { return "printf '%s' '" + errors + "' >&2"; }
 
 } // namespace
 
 TEST(GameSessionReports, SanitizerReportsAreFoundFromTheirFirstLineAndKeptAfterTheSession)
 {
-    const size_t before = session::sanitizerReports().size();
-    EXPECT_EQ(reportOf(writing("rottool.bmp: getRAWfromDIB file access error\n")), "")
-        << "the loaders' own messages are no report";
-    EXPECT_EQ(session::sanitizerReports().size(), before);
-
-    const std::string asan = "==42==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x1\n"
-                             "    #0 0x1 in readVoxels\n";
-    EXPECT_EQ(reportOf(writing("first line\n" + asan)), asan);
-    ASSERT_EQ(session::sanitizerReports().size(), before + 1);
-    EXPECT_EQ(session::sanitizerReports().back(), asan);
-
-    for (const std::string report :
-         {"==7==ERROR: LeakSanitizer: detected memory leaks\n", "app/Scene.cpp:10:5: runtime error: signed integer overflow\n"})
-        EXPECT_EQ(reportOf(writing(report)), report);
+    const std::string asan = "==42==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x1\n    #0 0x1 in f\n";
+    const std::string leak = "==7==ERROR: LeakSanitizer: detected memory leaks\n";
+    const std::string ub = "app/Scene.cpp:10:5: runtime error: signed integer overflow\n";
+    const std::pair<std::string, std::string> rows[] = { // standard error, the report in it
+        {"rottool.bmp: getRAWfromDIB file access error\n", ""}, {"first line\n" + asan, asan}, {leak, leak},
+        {"before\n" + ub + "after\n", ub + "after\n"}};
+    for (const auto& [errors, report] : rows) {
+        const size_t before = session::sanitizerReports().size();
+        EXPECT_EQ(run("printf '%s' '" + errors + "' >&2").first, report);
+        ASSERT_EQ(session::sanitizerReports().size(), before + !report.empty());
+        EXPECT_TRUE(report.empty() || session::sanitizerReports().back() == report);
+    }
 }
 
-TEST(GameSessionReports, EnvironmentEntriesReachOnlyTheGame)
+TEST(GameSessionReports, EnvironmentReachesOnlyTheGameAndTheCaptureFilesGoWithTheSession)
 {
-    std::string errors;
-    reportOf("printf '%s' \"$QUILLET_PROBE\" >&2", {"QUILLET_PROBE=set for the game"}, &errors);
-    EXPECT_EQ(errors, "set for the game");
+    EXPECT_EQ(run("printf '%s' \"$QUILLET_PROBE\" >&2", {"QUILLET_PROBE=set for the game"}).second, "set for the game");
     EXPECT_EQ(std::getenv("QUILLET_PROBE"), nullptr);
+    // Every session used to leave its console files behind.
+    std::istringstream paths(run("readlink /proc/$$/fd/1 /proc/$$/fd/2 >&2").second);
+    int files = 0;
+    for (std::string path; std::getline(paths, path); ++files)
+        EXPECT_TRUE(path.rfind("/tmp/", 0) == 0 && !std::filesystem::exists(path)) << path;
+    EXPECT_EQ(files, 2);
 }

@@ -1,4 +1,5 @@
-// The sender's datagrams must read back as the game reads them.
+// The sender's datagrams read back as the game reads them; options it cannot honour are
+// refused before anything is sent.
 #include "app/TableReceiver.h"
 #include "tools/TableMessages.h"
 
@@ -10,48 +11,35 @@
 #include <string>
 #include <vector>
 
-namespace {
-std::vector<std::vector<int>> seen;
-void record(int u, int v, int id, int a) { seen.push_back({u, v, id, a}); }
-} // namespace
-
 TEST(TableSender, MessagesParseAsFramesNewPointsAndMoves)
 {
-    seen.clear();
+    static std::vector<std::vector<int>> seen;
     TableReceiver r;
-    r.newPointHandler = record;
-    r.moveHandler = record;
-    auto deliver = [&](const std::string& text) { handleTableDatagram(r, text.data(), text.size()); };
-
-    const int steps = 5;
-    for (int step = 0; step < steps; ++step) {
-        deliver(table::frameMessage(10 + step));
-        std::vector<table::TrackedPoint> points;
-        for (int k = 0; k < 2; ++k)
-            points.push_back(table::pointOnPath(100.5f, 200, 500.5f, 100, step, steps, k, 3));
-        deliver(table::pointMessage(points));
+    r.newPointHandler = r.moveHandler = [](int u, int v, int id, int a) { seen.push_back({u, v, id, a}); };
+    for (int step = 0; step < 5; ++step) {
+        const std::vector<table::TrackedPoint> points = {table::pointOnPath(100.5f, 200, 500.5f, 100, step, 5, 0, 3),
+                                                         table::pointOnPath(100.5f, 200, 500.5f, 100, step, 5, 1, 3)};
+        for (const std::string& text : {table::frameMessage(10 + step), table::pointMessage(points)})
+            handleTableDatagram(r, text.data(), text.size());
     }
-    EXPECT_EQ(r.currentFrame, 14);
-    // Two new points, then four moves of each (100 px right, 25 px up per step).
-    ASSERT_EQ(seen.size(), 2u + 2u * 4u);
-    EXPECT_EQ(seen[0], (std::vector<int>{100, 200, 3, 0}));
-    EXPECT_EQ(seen[1], (std::vector<int>{100, 240, 4, 0}));
-    EXPECT_EQ(seen[2], (std::vector<int>{100, -25, 3, 0}));
-    EXPECT_EQ(seen[3], (std::vector<int>{100, -25, 4, 0}));
-    EXPECT_EQ(r.points[0].x, 500);
-    EXPECT_EQ(r.points[0].y, 100);
-    EXPECT_EQ(r.points[1].y, 140);
-    EXPECT_EQ(r.points[1].lastFrame, 14);
+    // Two new points, the second 40 pixels lower; then 100 right and 25 up per step.
+    std::vector<std::vector<int>> expected = {{100, 200, 3, 0}, {100, 240, 4, 0}};
+    for (int step = 1; step < 5; ++step)
+        expected.insert(expected.end(), {{100, -25, 3, 0}, {100, -25, 4, 0}});
+    EXPECT_EQ(seen, expected);
+    const std::vector<int> last = {r.currentFrame, r.points[0].x, r.points[0].y, r.points[1].y, r.points[1].lastFrame};
+    EXPECT_EQ(last, (std::vector<int>{14, 500, 100, 140, 14}));
 }
 
 TEST(TableSender, RefusesOptionsItCannotHonour)
 {
-    // Each fails before anything is sent; a silently accepted one would send something
-    // other than what was asked for.
-    for (const char* options : {"--from 1,2,3", "--from 1", "--to 4,5x", "--steps 0", "--steps 3.5", "--points 65",
-                                "--id 0", "--first-frame 0", "--interval -1", "--flood 0", "--flood 601",
-                                "--steps", "--colour red"}) {
-        int status = std::system((std::string(QUILLET_TABLE_SENDER_EXE) + " " + options + " 2>/dev/null").c_str());
+    // A sender that took one would send, or flood: a network of its own if allowed, 5 s.
+    const std::string jail = std::system("unshare -n true 2>/dev/null") == 0 ? "timeout 5 unshare -n " : "timeout 5 ";
+    for (const char* options : {"--from 1,2,3", "--from 1", "--to 4,5x", "--steps 0", "--steps 3.5", "--points 0",
+                                "--points 65", "--id 0", "--first-frame 0", "--first-frame 1000000001",
+                                "--interval -1", "--interval 60001", "--flood 0", "--flood 601", "--steps",
+                                "--colour red"}) {
+        int status = std::system((jail + QUILLET_TABLE_SENDER_EXE + " " + options + " 2>/dev/null").c_str());
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << options;
     }
 }
