@@ -133,7 +133,6 @@ TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizes)
         {headers(INT_MAX, 1, 24), INT_MAX, 1, 24},
         {headers(65536, 65536, 32), 65536, 65536, 32},
         {headers(100000, 100000, 24), 100000, 100000, 24},
-        {headers(INT_MAX, INT_MAX, 32), INT_MAX, INT_MAX, 32},
         {testbmp::encode(patternBitmap(2, 2, 24)).substr(0, 14), 0, 0, 0},  // shorter than its headers
         {"", 0, 0, 0},
     };
