@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -18,82 +19,67 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testbmp::patternBitmap;
 
-// The five output fields a caller keeps, zeroed before the call as the callers do.
+// A call as the callers make it, outputs zeroed; "absent.bmp" is never written.
 struct Loaded {
-    unsigned char* data = nullptr;
-    int width = 0, height = 0, bytesPerPixel = 0;
-    unsigned char* palette = nullptr;
-    int status = -99;
-    std::string errors;  // standard error of the call
-    ~Loaded()
-    {
-        delete[] data;
-        delete[] palette;
-    }
-    Bytes pixels() const { return data ? Bytes(data, data + std::size_t(width) * height * bytesPerPixel) : Bytes(); }
-    Bytes paletteBytes() const { return palette ? Bytes(palette, palette + 1024) : Bytes(); }
-};
-
-class DIBLoader : public ::testing::Test {
-protected:
-    // Loads `bytes` as a file (none is written for "absent.bmp").
-    void load(Loaded& out, const std::string& bytes, bool wantPalette = true, const std::string& name = "i.bmp")
+    unsigned char *data = nullptr, *palette = nullptr;
+    int width = 0, height = 0, bytesPerPixel = 0, status = -99;
+    std::string errors; // standard error of the call
+    Loaded(const testfs::ScratchDir& dir, const std::string& bytes, bool wantPalette = true, const std::string& name = "i.bmp")
     {
         if (name != "absent.bmp")
             dir.write(name, bytes);
         testing::internal::CaptureStderr();
-        out.status = getRAWfromDIB(dir.file(name).c_str(), &out.data, &out.width, &out.height, &out.bytesPerPixel,
-                                   wantPalette ? &out.palette : nullptr);
-        out.errors = testing::internal::GetCapturedStderr();
+        status = getRAWfromDIB(dir.file(name).c_str(), &data, &width, &height, &bytesPerPixel, wantPalette ? &palette : nullptr);
+        errors = testing::internal::GetCapturedStderr();
     }
-    // Loads the file and expects status 0, no message, these pixels and that palette.
-    void expectLoaded(const std::string& file, const Bytes& pixels, const Bytes& palette = {})
-    {
-        Loaded out;
-        load(out, file);
-        EXPECT_EQ(out.status + out.errors.size(), 0u) << out.errors;
-        EXPECT_EQ(out.pixels(), pixels);
-        EXPECT_EQ(out.paletteBytes(), palette);
-    }
-    testfs::ScratchDir dir;
+    ~Loaded() { delete[] data, delete[] palette; }
+    Bytes pixels() const { return data ? Bytes(data, data + std::size_t(width) * height * bytesPerPixel) : Bytes(); }
+    Bytes paletteBytes() const { return palette ? Bytes(palette, palette + 1024) : Bytes(); }
 };
 
 } // namespace
 
-TEST_F(DIBLoader, RowsComeOutTopFirstWithoutPaddingAndEightBitOnesBringTheirPalette)
+TEST(DIBLoader, RowsComeOutTopFirstWithoutPaddingAndEightBitOnesBringTheirPalette)
 {
+    testfs::ScratchDir dir;
     testbmp::Bitmap b24 = patternBitmap(3, 4, 24), b32 = patternBitmap(3, 2, 32), b8 = patternBitmap(5, 3, 8);
-    expectLoaded(testbmp::encode(b24), b24.rows);  // 9-byte rows, 3 padding bytes in the file
-    expectLoaded(testbmp::encode(b32), b32.rows);  // four bytes per pixel in file order
     b8.paletteEntries = 256;
     for (int i = 0; i < 256; ++i)
         b8.palette.insert(b8.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0});
-    expectLoaded(testbmp::encode(b8), b8.rows, b8.palette);  // a colours field of 0 reads all 256
-    Loaded noPalette;
-    load(noPalette, testbmp::encode(b8), false);
-    EXPECT_EQ(noPalette.palette, nullptr);
-    EXPECT_EQ((std::vector<int>{noPalette.width, noPalette.height, noPalette.bytesPerPixel}), (std::vector<int>{5, 3, 1}));
-
-    testbmp::Bitmap two = b8;  // two colours used: two entries read, the rest zero
+    testbmp::Bitmap two = b8; // two colours used: two entries read, the rest zero
     two.paletteEntries = two.coloursUsed = 2;
     two.palette = {1, 2, 3, 0, 4, 5, 6, 0};
-    Bytes palette(1024, 0);
-    std::copy(two.palette.begin(), two.palette.end(), palette.begin());
-    expectLoaded(testbmp::encode(two), b8.rows, palette);
-
-    // Rows the file does not supply stay zero: two of four rows, then half a row.
-    b24.imageSize = 0;  // as many writers leave it for uncompressed files
-    Bytes top = b24.rows;
+    Bytes twoColours(1024, 0);
+    std::copy(two.palette.begin(), two.palette.end(), twoColours.begin());
+    // Rows the file does not supply stay zero: two of four rows, then half a row. Many
+    // writers leave the image size 0 for uncompressed files.
+    Bytes top = b24.rows, half = b32.rows;
     std::fill(top.begin(), top.begin() + 18, 0);
-    expectLoaded(testbmp::encode(b24).substr(0, 54 + 2 * 12), top);
-    b32.imageSize = 0;
-    Bytes half = b32.rows;
     std::fill(half.begin() + 3, half.begin() + 12, 0);
-    expectLoaded(testbmp::encode(b32).substr(0, 54 + 12 + 3), half);
+    testbmp::Bitmap unsized24 = b24, unsized32 = b32;
+    unsized24.imageSize = unsized32.imageSize = 0;
+    const std::tuple<std::string, Bytes, Bytes> cases[] = {
+        {testbmp::encode(b24), b24.rows, {}}, // 9-byte rows, 3 padding bytes in the file
+        {testbmp::encode(b32), b32.rows, {}}, // four bytes per pixel in file order
+        {testbmp::encode(b8), b8.rows, b8.palette}, // a colours field of 0 reads all 256
+        {testbmp::encode(two), b8.rows, twoColours},
+        {testbmp::encode(unsized24).substr(0, 54 + 2 * 12), top, {}},
+        {testbmp::encode(unsized32).substr(0, 54 + 12 + 3), half, {}},
+    };
+    for (const auto& [file, pixels, palette] : cases) {
+        Loaded out(dir, file);
+        EXPECT_EQ(out.status + out.errors.size(), 0u) << out.errors;
+        EXPECT_EQ(out.pixels(), pixels);
+        EXPECT_EQ(out.paletteBytes(), palette);
+    }
+    Loaded noPalette(dir, testbmp::encode(b8), false);
+    EXPECT_EQ(noPalette.palette, nullptr);
+    EXPECT_EQ((std::vector<int>{noPalette.width, noPalette.height, noPalette.bytesPerPixel}), (std::vector<int>{5, 3, 1}));
 }
 
-TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizes)
+TEST(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizesAndAMissingFileWithItsOwnStatus)
 {
+    testfs::ScratchDir dir;
     auto bitmap = [](int w, int h, int bits, auto change) {
         testbmp::Bitmap b = patternBitmap(w, h, bits);
         change(b);
@@ -138,26 +124,14 @@ TEST_F(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizes)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ":" + std::to_string(c.bits));
-        Loaded out;
-        load(out, c.file);
+        Loaded out(dir, c.file);
         EXPECT_EQ(out.status, 1);
         EXPECT_EQ(out.errors, dir.file("i.bmp") + ": getRAWfromDIB file incomplete, contains errors or is of wrong type. (" +
-                                  std::to_string(c.width) + "x" + std::to_string(c.height) + ":" +
-                                  std::to_string(c.bits) + ")\n");
-        EXPECT_EQ(out.data, nullptr);
-        EXPECT_EQ(out.palette, nullptr);
-        EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}),
-                  (std::vector<int>{c.width, c.height, c.bits / 8}));
+                                  std::to_string(c.width) + "x" + std::to_string(c.height) + ":" + std::to_string(c.bits) + ")\n");
+        EXPECT_TRUE(!out.data && !out.palette);
+        EXPECT_EQ((std::vector<int>{out.width, out.height, out.bytesPerPixel}), (std::vector<int>{c.width, c.height, c.bits / 8}));
     }
-}
-
-TEST_F(DIBLoader, MissingFileGivesStatusTwoAndNothingElse)
-{
-    Loaded out;
-    out.width = 11;  // not written on this path
-    load(out, "", true, "absent.bmp");
-    EXPECT_EQ(out.errors, dir.file("absent.bmp") + ": getRAWfromDIB file access error\n");
-    EXPECT_EQ(out.status, 2);
-    EXPECT_EQ(out.data, nullptr);
-    EXPECT_EQ(out.width, 11);
+    Loaded missing(dir, "", true, "absent.bmp");
+    EXPECT_EQ(missing.errors, dir.file("absent.bmp") + ": getRAWfromDIB file access error\n");
+    EXPECT_EQ(std::tuple(missing.status, missing.data, missing.width), std::tuple(2, nullptr, 0)) << "nothing else written";
 }
