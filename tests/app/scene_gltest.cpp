@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -236,4 +237,16 @@ TEST_F(Scene, StartUpLoadsAnIconAsItsColoursAndSkipsAMissingOne)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     EXPECT_EQ(texels, expected);
+    // The other pixel sizes a bitmap may have: palette indices (grey levels without a palette) and BGRA.
+    unsigned char indices[2] = {1, 0}, palette[1024] = {0, 0, 0, 0, 10, 20, 30}, bgra[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::tuple<IconImage, GLenum, std::vector<std::uint8_t>> uploads[] = {
+        {{indices, 2, 1, 1, palette}, GL_RGB, {30, 20, 10, 0, 0, 0}},
+        {{indices, 2, 1, 1, nullptr}, GL_RGB, {1, 1, 1, 0, 0, 0}},
+        {{bgra, 2, 1, 4, nullptr}, GL_RGBA, {3, 2, 1, 4, 7, 6, 5, 8}}};
+    for (const auto& [image, format, rgb] : uploads) {
+        glBindTexture(GL_TEXTURE_2D, GLuint(uploadIcon(image)));
+        std::vector<std::uint8_t> read(rgb.size());
+        glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, read.data());
+        EXPECT_EQ(read, rgb) << image.bytesPerPixel;
+    }
 }

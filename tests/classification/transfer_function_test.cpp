@@ -193,6 +193,10 @@ TEST(Shapes, TriangleRasterisesATentBetweenCutAndTopAndBlendsOverTheTable)
     EXPECT_EQ(line(1, 200, 0), line(1, 200, 3));  // red over black keeps red = opacity
     t.rasterise2D(table.data(), 20);
     EXPECT_EQ(line(1, 200, 3), "0 0 0 0 0 0 0 124 207 249 249 207 124 0 0 0 0 0 0 0 ");
+    const std::vector<unsigned char> before = table;
+    t.points = {{0.5f, 0}, {0.3f, 0}, {0.7f, 0}, {0.5f, 0}};  // flattened onto the axis: nothing to draw
+    t.rasterise2D(table.data(), 20);
+    EXPECT_TRUE(table == before);
 }
 
 TEST(Editor, HitTestPrefersPointOverEdgeOverInsideAndColourModePicksAPart)
@@ -207,6 +211,7 @@ TEST(Editor, HitTestPrefersPointOverEdgeOverInsideAndColourModePicksAPart)
         {"VornTrapez", kEditColour, {0.7f, 0.1f}, kHitPoint, 2}, {"VornTrapez", kEditColour, {0.61f, 0.8f}, kHitPoint, 2},
         {"Trapez", kEditColour, {0.5f, 0.4f}, kHitInside, 0}, {"Polygon", kEditGeometry, {0.45f, 0.2f}, kHitInside, 0},
         {"Polygon", kEditColour, {0.45f, 0.2f}, kHitPoint, 1}, {"Polygon", kEditColour, {0.7f, 0.2f}, kHitPoint, 3},
+        {"Polygon", kEditColour, {0.5f, 0.2f}, kHitPoint, 2},  // on a point's x: the segment it starts
     };
     Editor e;
     for (const auto& [kind, mode, at, state, index] : cases) {

@@ -69,6 +69,14 @@ TEST(Occupancy, LeavesShowWhereTheTableIsReadAtTheirIntensities)
         auto leaf = buildTree(std::vector<unsigned char>(8, static_cast<unsigned char>(value * 255 + 0.5)), {2, 2, 2}, {0, 0, 0});
         EXPECT_EQ(occupancy::classifyLeaves(*leaf, scale, one, counts)[0], shows ? 0 : occupancy::kFar) << value;
     }
+    // Leaves of 2 x 8 x 8 voxels, grid 1 x 4 x 2, cells x fastest: only leaf (0, 1, 1) holds 0.5.
+    std::vector<unsigned char> v(2 * 32 * 16, 0);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = i / 2 % 32 / 8 == 1 && i / 64 / 8 == 1 && i / 2 % 8 > 1 && i / 64 % 8 > 1 && i / 2 % 8 < 6 && i / 64 % 8 < 6 ? 128 : 0;
+    const int grid[3] = {1, 4, 2};
+    std::vector<unsigned char> expected(8, occupancy::kFar);
+    expected[5] = 0;
+    EXPECT_EQ(occupancy::classifyLeaves(*buildTree(v, {2, 32, 16}, {0, 2, 1}), scale, grid, counts), expected);
 }
 
 TEST(Occupancy, TexelsHoldDistancesToTheNearestShowingAndHiddenLeaf)

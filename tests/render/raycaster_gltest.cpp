@@ -538,6 +538,21 @@ TEST(RaycasterSkipping, GameLayersEqualTheirUnskippedPictures)
     }
 }
 
+// Without a table every block may show; a range that comes before the tree waits for it.
+TEST(RaycasterSkipping, WithoutATableNothingIsSkippedAndARangeBeforeTheTreeWaits)
+{
+    const unsigned char levels[3] = {1, 2, 0}, top[3] = {0, 0, 0};
+    BoundingGeometry geometry(levels);
+    geometry.updateRange(0.2f, 0.4f);
+    const std::vector<unsigned char> voxels(4 * 8 * 2, 200);
+    const int dims[3] = {4, 8, 2};
+    const double unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1}, scale[3] = {1, 1, 1};
+    CPUOctTreeNodeT<unsigned char> tree(voxels.data(), dims, unitMin, unitMax, scale, top, levels);
+    OccupancyGrid grid;
+    EXPECT_TRUE(grid.update(&tree, levels, scale, nullptr, false));
+    EXPECT_EQ(grid.cells, std::vector<unsigned char>(8, 0));
+}
+
 TEST(RaycasterEdges, VolumeOfTwentyVoxelsLooksAlikeFromEverySide)
 {
     // 20^3 voxels in a 32^3 texture whose padding is undefined, which a sample at a far face must not

@@ -79,11 +79,12 @@ TEST_F(MetaImageLoader, HeadersDeliverTypeExtentsSpacingsAndVoxels)
         {"N Dims=3\r\nDim Size =   3  2  1  \r\nElementSpacing=0.5 0.25 2\r\nElement Type =  MET_ USHORT  \r\nElement DataFile =  d .raw ", c64,
          loaded, GL_UNSIGNED_SHORT, {3, 2, 1, 1}, {0.5f, 0.25f, 2}, counting(12)},
         // DimSize before NDims reads nothing; a blank line or one without "=" joins the next
-        // key, which then matches nothing; case, channels, byte order and unknown keys do nothing.
+        // key, which then matches nothing; case, channels, byte order, unknown keys and values
+        // beyond NDims do nothing.
         {"DimSize = 4 4 4\nNDims = 3\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {1, 1, 1, 1}, {1, 1, 1}, counting(1)},
         {cube + "\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
         {cube + "some comment\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
-        {"ObjectType = Image\nndims = 2\nNDims = 3\nDimSize = 4 2 2\nPosition = 1 2 3\nElementNumberOfChannels = 3\nElementByteOrderMSB = True\n" + uchar,
+        {"ObjectType = Image\nndims = 2\nNDims = 3\nPosition = 1 2 3 9\nDimSize = 4 2 2\nElementNumberOfChannels = 3\nElementByteOrderMSB = True\n" + uchar,
          c64, loaded, GL_UNSIGNED_BYTE, {4, 2, 2, 1}, {1, 1, 1}, counting(16)},
         // The header size only warns: the data still starts at byte 0.
         {"HeaderSize = 512\nNDims = 1\nDimSize = 8\n" + uchar, c64, "Common >> Warning: 512 bytes header\n" + loaded, GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
@@ -132,7 +133,7 @@ TEST_F(MetaImageLoader, RefusedHeadersLeaveTheCallersRecord)
         {"NDims = 5\nDimSize = 2 2 2 2 2\n" + data, tag + "NDims 5 is outside 0 to 4\n"},
         {"NDims = -1\nDimSize = 2\n" + data, tag + "NDims -1 is outside 0 to 4\n"},
         {"NDims = 3\nDimSize = 2 2 2\n" + data + "NDims = 9\n", "{d.raw}" + tag + "NDims 9 is outside 0 to 4\n"},
-        {"ElementType = MET_UCHAR\nNDims = 3\nDimSize = 2 -2 2\nElementDataFile = d.raw\n", tag + "negative DimSize -2\n"},
+        {"ElementType = MET_UCHAR\nNDims = 3\nDimSize = -2 2 2\nElementDataFile = d.raw\n", tag + "negative DimSize -2\n"},
         {"NDims = 4\nDimSize = 2 2 2 0\nElementType = MET_UCHAR\n" + none, tag + "DimSize 0 leaves the volume empty\n"},
         {"NDims = 3\nDimSize = 2 2 2\nElementSpacing = 1 0 1\n" + data, tag + "ElementSpacing 0 is not positive\n"},
         {"NDims = 3\nElementSpacing = 0.7 0.7 -1.5\nDimSize = 2 2 2\n" + data, tag + "ElementSpacing -1.5 is not positive\n"},
