@@ -80,6 +80,8 @@ TEST(TransferFunctionGL, EditorDrawsHistogramShapesAndFrameAndPutsTheCallersStat
     tf.histogram.bins[60] = 400;
     ASSERT_EQ(tf.histogram.displayMaximum(), 90u);
     tf.getShape(tf.addShape("test", "VornTrapez"))->colours = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {}};
+    kinds.histogram.bins.assign(256, 0);  // only its first bin, wider than the frame line here
+    kinds.histogram.bins[0] = 90;
     kinds.setEditorWidth(500.0f);
     kinds.setEditorHeight(300.0f);
     kinds.marginX = 300;
@@ -129,10 +131,10 @@ TEST(TransferFunctionGL, EditorDrawsHistogramShapesAndFrameAndPutsTheCallersStat
     // column half way up, the tall bin, an empty bin; ramp, plateau, ramp; dots on p1 and
     // p2, the outline between, above it; the frame, inside it. The second editor: the Trapez
     // fill, the polygon's first and third pieces (a triangle and a quad), the triangle's cut
-    // line to its handle and the handle's dot, the frame.
+    // line to its handle and the handle's dot, the frame, the histogram's first column.
     const int probes[][2] = {{400, 400}, {250, 250}, {30, 81}, {70, 260}, {50, 110}, {105, 60}, {138, 110}, {170, 60},
                              {115, 211}, {163, 214}, {138, 214}, {138, 219}, {10, 250}, {265, 250}, {250, 265}, {250, 10}, {250, 14},
-                             {375, 125}, {495, 80}, {595, 65}, {770, 141}, {780, 144}, {300, 200}, {799, 200}};
+                             {375, 125}, {495, 80}, {595, 65}, {770, 141}, {780, 144}, {300, 200}, {799, 200}, {301, 100}};
     const std::vector<float> px = target.read();
     std::string seen;
     for (auto [x, y] : probes)
@@ -140,5 +142,5 @@ TEST(TransferFunctionGL, EditorDrawsHistogramShapesAndFrameAndPutsTheCallersStat
             seen += std::to_string(std::lround(px[(size_t(y) * 832 + x) * 4 + ch] * 100)) + (ch < 2 ? "," : " ");
     EXPECT_EQ(seen, "20,40,60 10,20,30 40,47,53 98,98,99 10,20,30 55,10,15 5,60,15 5,10,65 100,100,100 100,100,100 70,70,70 "
                     "10,20,30 100,100,100 100,100,100 100,100,100 100,100,100 10,20,30 55,10,15 55,10,15 5,10,65 100,100,100 "
-                    "100,100,100 100,100,100 100,100,100 ");
+                    "100,100,100 100,100,100 100,100,100 80,82,84 ");
 }
