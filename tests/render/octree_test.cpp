@@ -1,5 +1,6 @@
 // The ray caster's CPU side without a window: the octree's leaf ranges, the occupancy grid
-// classified from them, and the modelview inverse that places the eye and the light.
+// classified from them, the modelview inverse that places the eye and the light, and the
+// rectangle of the target that the rays can reach.
 #include "render/CPUOctTreeNode.h"
 #include "render/Matrix4.h"
 #include "render/OccupancyGrid.h"
@@ -127,4 +128,18 @@ TEST(RaycasterMatrix, InverseUndoesTheMatrixOrGivesTheIdentity)
                 EXPECT_NEAR(product, r == col, 1e-9) << r << col;
             }
     }
+}
+
+TEST(RaycasterMatrix, ScissorRectangleHoldsTheProjectedBoxAndAPixelMoreWithinTheTarget)
+{
+    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const double perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0}; // w = -z
+    const double lo[3] = {-0.5, -0.25, -0.5}, hi[3] = {0.5, 0.75, 0.5}, far[3] = {3, 3, 3};
+    int rect[4] = {-1, -1, -1, -1};
+    // x 25 to 75 of 100, y 30 to 70 of 80; then cut at the target's far edges.
+    EXPECT_TRUE(projectedBoxRectangle(identity, identity, lo, hi, 100, 80, rect));
+    EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{24, 29, 52, 42}));
+    EXPECT_TRUE(projectedBoxRectangle(identity, identity, lo, far, 100, 80, rect));
+    EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{24, 29, 76, 51}));
+    EXPECT_FALSE(projectedBoxRectangle(identity, perspective, lo, hi, 100, 80, rect)) << "corners behind the eye";
 }
