@@ -57,6 +57,14 @@ TEST(Octree, LeavesFollowTheLevelsAndRangeTheirBlockWithTheVoxelsTheSamplerReads
     EXPECT_EQ(leafAt(*tree, 0.9, 0.9, 0.1).box.valueMin, float(20 / 255.0));
 }
 
+TEST(Octree, BoxCornersAreEightTheUpperZFaceFirstAndNothingMore)
+{
+    const double lo[3] = {1, 2, 3}, hi[3] = {4, 5, 6};
+    std::vector<float> out(27, -1.0f);
+    writeBoxCorners(lo, hi, out.data());
+    EXPECT_EQ(out, (std::vector<float>{1, 5, 6, 4, 5, 6, 4, 2, 6, 1, 2, 6, 1, 5, 3, 4, 5, 3, 4, 2, 3, 1, 2, 3, -1, -1, -1}));
+}
+
 TEST(Occupancy, LeavesShowWhereTheTableIsReadAtTheirIntensities)
 {
     // Entries for intensities 0, 0.25, 0.5, 0.75 and 1; only 0.5 shows. A leaf at v reads entries
