@@ -61,6 +61,7 @@ TEST(DIBLoader, RowsComeOutTopFirstWithoutPaddingAndEightBitOnesBringTheirPalett
     const std::tuple<std::string, Bytes, Bytes> cases[] = {
         {testbmp::encode(b24), b24.rows, {}}, // 9-byte rows, 3 padding bytes in the file
         {testbmp::encode(b32), b32.rows, {}}, // four bytes per pixel in file order
+        {testbmp::encode(patternBitmap(1, 1, 24)), patternBitmap(1, 1, 24).rows, {}}, // the smallest there is
         {testbmp::encode(b8), b8.rows, b8.palette}, // a colours field of 0 reads all 256
         {testbmp::encode(two), b8.rows, twoColours},
         {testbmp::encode(unsized24).substr(0, 54 + 2 * 12), top, {}},
@@ -106,6 +107,7 @@ TEST(DIBLoader, KindsItCannotReadAreRefusedWithTheHeaderSizesAndAMissingFileWith
         {bitmap(8, 2, 1, same), 8, 2, 0},  // 1 / 8 truncates to 0
         {bitmap(4, 2, 8, [](auto& b) { b.compression = 1, b.paletteEntries = 256; }), 4, 2, (8 + 65536) / 8 * 8},
         {bitmap(0, 2, 24, same), 0, 2, 24},
+        {bitmap(0, 2, 24, same) + std::string(16, 'x'), 0, 2, 24}, // no width, though bytes follow the headers
         {bitmap(2, 2, 24, [](auto& b) { b.imageSize = 17; }), 2, 2, 24},  // one byte more than the file holds
         // 62 is after two palette entries, but a colours field of 0 means 256, up to 1078.
         {bitmap(5, 3, 8, [](auto& b) { b.paletteEntries = 2; }), 5, 3, 8},

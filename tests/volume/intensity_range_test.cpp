@@ -31,6 +31,7 @@ TEST(IntensityRange, EachTypeStretchesToItsFullRangeAndSaysSo)
     expectStretch(rescaleUnsignedByte, U8{60, 10, 110, 35, 10}, "UCHAR Intensity Range [10, 110]\n", U8{127, 0, 255, 63, 0});
     expectStretch(rescaleUnsignedByte, U8(7, 42), "UCHAR Intensity Range [42, 42]\n", U8(7, 0));
     expectStretch(rescaleUnsignedByte, U8{0, 255, 9}, "UCHAR Intensity Range [0, 255]\n", U8{0, 255, 9});
+    expectStretch(rescaleUnsignedByte, U8{10, 255, 132}, "UCHAR Intensity Range [10, 255]\n", U8{0, 255, 126});
     // 2048 / 4095 * 65535 = 32775.99... ; 1 / 4095 * 65535 = 16.0036...
     expectStretch(rescaleUnsignedShort, U16{4095, 0, 2048, 1},
                   "USHORT Intensity Range [0, 4095]\nUSHORT Intensity Range after rescale [0, 65535]\n", U16{65535, 0, 32775, 16});

@@ -84,7 +84,7 @@ TEST_F(MetaImageLoader, HeadersDeliverTypeExtentsSpacingsAndVoxels)
         {"DimSize = 4 4 4\nNDims = 3\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {1, 1, 1, 1}, {1, 1, 1}, counting(1)},
         {cube + "\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
         {cube + "some comment\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
-        {"ObjectType = Image\nndims = 2\nNDims = 3\nPosition = 1 2 3 9\nDimSize = 4 2 2\nElementNumberOfChannels = 3\nElementByteOrderMSB = True\n" + uchar,
+        {"ObjectType = Image\nndims = 2\nNDims = 3\nPosition = 1 2 3 9\nDimSize = 4 2 2\nElementByteOrderMSB = True\nElementNumberOfChannels = 3 9\n" + uchar,
          c64, loaded, GL_UNSIGNED_BYTE, {4, 2, 2, 1}, {1, 1, 1}, counting(16)},
         // The header size only warns: the data still starts at byte 0.
         {"HeaderSize = 512\nNDims = 1\nDimSize = 8\n" + uchar, c64, "Common >> Warning: 512 bytes header\n" + loaded, GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
@@ -144,8 +144,8 @@ TEST_F(MetaImageLoader, RefusedHeadersLeaveTheCallersRecord)
         {"NDims = three\n" + data, tag + "NDims does not hold 1 number\n"},
         {"NDims = 2\nDimSize = 2 2\nElementSpacing = 1 x\n" + data, tag + "ElementSpacing does not hold 2 numbers\n"},
         // Refused before the data file is even opened.
-        {"NDims = 3\nDimSize = 65536 65536 1\nElementType = MET_UCHAR\n" + none,
-         dataTag + "65536 x 65536 x 1 x 1 voxels of 1 bytes do not fit in 32-bit counts\n"},
+        {"NDims = 3\nDimSize = 65536 65537 1\nElementType = MET_UCHAR\n" + none,
+         dataTag + "65536 x 65537 x 1 x 1 voxels of 1 bytes do not fit in 32-bit counts\n"},
         {"NDims = 3\nDimSize = 46341 46341 1\nElementType = MET_USHORT\n" + none,
          dataTag + "46341 x 46341 x 1 x 1 voxels of 2 bytes do not fit in 32-bit counts\n"},
         {"NDims = 4\nDimSize = 2147483647 2147483647 2147483647 2147483647\nElementType = MET_FLOAT\n" + none,
