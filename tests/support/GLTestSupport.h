@@ -50,7 +50,6 @@ public:
     OffscreenTarget(const OffscreenTarget&) = delete;
     OffscreenTarget& operator=(const OffscreenTarget&) = delete;
 
-    bool complete() const { return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE; }
     // RGBA floats of the whole target, row 0 at the bottom.
     std::vector<float> read() const
     {
