@@ -84,7 +84,7 @@ TEST_F(MetaImageLoader, HeadersDeliverTypeExtentsSpacingsAndVoxels)
         {"DimSize = 4 4 4\nNDims = 3\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {1, 1, 1, 1}, {1, 1, 1}, counting(1)},
         {cube + "\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
         {cube + "some comment\nElementSpacing = 5 5 5\n" + uchar, c64, loaded, GL_UNSIGNED_BYTE, {2, 2, 2, 1}, {1, 1, 1}, counting(8)},
-        {"ObjectType = Image\nndims = 2\nNDims = 3\nPosition = 1 2 3 9\nDimSize = 4 2 2\nElementByteOrderMSB = True\nElementNumberOfChannels = 3 9\n" + uchar,
+        {"ObjectType = Image\nndims = 2\nNDims = 3\nPosition = 1 2 3 x\nDimSize = 4 2 2\nElementByteOrderMSB = True\nElementNumberOfChannels = 3 x\n" + uchar,
          c64, loaded, GL_UNSIGNED_BYTE, {4, 2, 2, 1}, {1, 1, 1}, counting(16)},
         // The header size only warns: the data still starts at byte 0.
         {"HeaderSize = 512\nNDims = 1\nDimSize = 8\n" + uchar, c64, "Common >> Warning: 512 bytes header\n" + loaded, GL_UNSIGNED_BYTE, {8, 1, 1, 1}, {1, 1, 1}, counting(8)},
