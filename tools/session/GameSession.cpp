@@ -219,7 +219,10 @@ std::string GameSession::runOnDisplay(const std::vector<std::string>& argv, int*
 
 std::string GameSession::findWindow(const std::string& title)
 {
-    std::string out = runOnDisplay({"xdotool", "search", "--name", "^" + title + "$"});
+    // Only a mapped window can take the input focus. Focused too early, the request
+    // failed and the focus stayed with the pointer: once a resize moved the window's
+    // edge past the pointer, keys (Escape among them) went to the root window.
+    std::string out = runOnDisplay({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
     std::istringstream in(out);
     std::string id;
     in >> id;
@@ -265,38 +268,16 @@ bool GameSession::windowGeometry(int& x, int& y, int& w, int& h)
     return found == 4;
 }
 
-// Keys go to the window that holds the input focus. The search may find the game's
-// window before it is mapped, when it cannot take the focus yet, and the server then
-// leaves the focus with the pointer: once a resize moved the window's edge past the
-// pointer, keys (Escape among them) went to the root window. So every key command
-// gives the game the focus first.
-void GameSession::focusGame()
-{
-    if (!window_.empty())
-        runOnDisplay({"xdotool", "windowfocus", window_});
-}
-
 void GameSession::key(const std::string& keysym)
 {
-    focusGame();
     runOnDisplay({"xdotool", "key", "--delay", "20", keysym});
 }
 
-void GameSession::keyDown(const std::string& keysym)
-{
-    focusGame();
-    runOnDisplay({"xdotool", "keydown", keysym});
-}
-
-void GameSession::keyUp(const std::string& keysym)
-{
-    focusGame();
-    runOnDisplay({"xdotool", "keyup", keysym});
-}
+void GameSession::keyDown(const std::string& keysym) { runOnDisplay({"xdotool", "keydown", keysym}); }
+void GameSession::keyUp(const std::string& keysym) { runOnDisplay({"xdotool", "keyup", keysym}); }
 
 void GameSession::keys(const std::string& keysyms, int delayMs)
 {
-    focusGame();
     std::vector<std::string> argv = {"xdotool", "key", "--delay", std::to_string(delayMs)};
     std::istringstream in(keysyms);
     for (std::string k; in >> k;)

@@ -95,8 +95,6 @@ public:
 
     // Runs a command with DISPLAY set to this session's screen and returns its stdout.
     std::string runOnDisplay(const std::vector<std::string>& argv, int* exitCode = nullptr);
-    // Gives the game's window the input focus; every key command does so first.
-    void focusGame();
 
 private:
     void recordStatus(int rawStatus);
